@@ -1,0 +1,28 @@
+// The process-wide pool of four memory device contexts that images borrow for
+// every pixel access. Lock-free: every slot change is one atomic exchange.
+#pragma once
+
+#include "platform/win32/WinTypes.h"
+
+class CMemoryDCPool {
+public:
+    static constexpr int kSlots = 4;
+
+    CMemoryDCPool();
+    CMemoryDCPool(const CMemoryDCPool&) = delete;
+    CMemoryDCPool& operator=(const CMemoryDCPool&) = delete;
+    // Deletes every pooled device context.
+    ~CMemoryDCPool();
+
+    // The most recently given context, or a new one when the pool is empty.
+    HDC Take();
+    // Puts hdc in slot 0, moving the others up; the one pushed out of the last
+    // slot is deleted.
+    void Give(HDC hdc);
+
+    // For tests: the context in a slot, read plainly.
+    HDC Slot(int index) const { return static_cast<HDC>(m_slots[index]); }
+
+private:
+    PVOID volatile m_slots[kSlots];
+};
