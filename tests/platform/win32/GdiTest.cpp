@@ -24,7 +24,9 @@ struct Section {
         header.biBitCount = bpp;
         header.biCompression = compression;
         std::memcpy(block.data(), &header, sizeof(header));
-        std::memcpy(block.data() + sizeof(header), following.data(), following.size() * 4);
+        if (!following.empty()) {
+            std::memcpy(block.data() + sizeof(header), following.data(), following.size() * 4);
+        }
         void* memory = nullptr;
         handle = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(block.data()),
                                   DIB_RGB_COLORS, &memory, nullptr, 0);
