@@ -41,6 +41,7 @@ namespace {
 // Every new memory DC starts with this 1 x 1 monochrome bitmap selected, as on
 // the platform; it is never deleted.
 HBITMAP__* StockBitmap() {
+    static BYTE stockBits[4] = {0, 0, 0, 0};
     static HBITMAP__ stock = [] {
         HBITMAP__ b;
         b.stock = true;
@@ -50,11 +51,10 @@ HBITMAP__* StockBitmap() {
         b.header.biPlanes = 1;
         b.header.biBitCount = 1;
         b.colors[1] = {255, 255, 255, 0};
+        b.bits = stockBits;
+        b.rowBytes = 4;
         return b;
     }();
-    static BYTE stockBits[4] = {0, 0, 0, 0};
-    stock.bits = stockBits;
-    stock.rowBytes = 4;
     return &stock;
 }
 
