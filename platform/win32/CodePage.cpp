@@ -15,7 +15,11 @@ constexpr char16_t kFirstEscape = 0xDC80;
 constexpr char16_t kLastEscape = 0xDCFF;
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 
-constinit DWORD g_nextFailure = ERROR_SUCCESS;
+struct InjectedFailure {
+    bool pending;
+    DWORD error;
+};
+constinit InjectedFailure g_nextFailure = {false, ERROR_SUCCESS};
 
 bool IsUtf8CodePage(UINT codePage) {
     return codePage == CP_ACP || codePage == CP_THREAD_ACP || codePage == CP_UTF8;
@@ -167,10 +171,9 @@ UINT GetACP() {
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWSTR wide,
                         int capacity) {
-    if (g_nextFailure != ERROR_SUCCESS) {
-        const DWORD error = g_nextFailure;
-        g_nextFailure = ERROR_SUCCESS;
-        return Fail(error);
+    if (g_nextFailure.pending) {
+        g_nextFailure.pending = false;
+        return Fail(g_nextFailure.error);
     }
     if (text == nullptr || size == 0 || size < -1 || capacity < 0 ||
         (capacity > 0 && wide == nullptr) ||
@@ -242,7 +245,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int count, LPS
 namespace win32_testing {
 
 void FailNextMultiByteToWideChar(DWORD error) {
-    g_nextFailure = error;
+    g_nextFailure = {true, error};
 }
 
 }  // namespace win32_testing

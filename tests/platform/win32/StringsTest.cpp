@@ -10,14 +10,12 @@ TEST(StringsTest, TheLengthCountsBytesWithoutTheTerminator) {
         int length;
     };
     const Case cases[] = {
-        {"", 0},
-        {"a", 1},
-        {"/pics/a.bmp", 11},
-        {"gr\xC3\xB6\xC3\x9F"
-         "e",
-         7},              // two 2-byte letters
-        {"\xFF\xFE", 2},  // not UTF-8: still bytes
-        {"ab\0cd", 2},    // stops at the first zero
+        {"", 0},              // empty
+        {"a", 1},             // one byte
+        {"/pics/a.bmp", 11},  // a Path
+        {"größe", 7},         // two 2-byte letters
+        {"\xFF\xFE", 2},      // not UTF-8: still bytes
+        {"ab\0cd", 2},        // stops at the first zero
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
