@@ -76,6 +76,27 @@ BOOL MoveFileA(LPCSTR existingName, LPCSTR newName) {
     return Fail(errno, existingName);
 }
 
+BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, void* securityAttributes) {
+    if (newName == nullptr || existingName == nullptr || securityAttributes != nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (g_calls.link(existingName, newName) == 0)
+        return TRUE;
+    return Fail(errno, existingName);
+}
+
+BOOL DeleteFileA(LPCSTR name) {
+    if (name == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (g_calls.unlink(name) == 0)
+        return TRUE;
+    SetLastError(Win32ErrorFromErrno(errno));
+    return FALSE;
+}
+
 namespace win32_testing {
 
 RenameCalls SystemRenameCalls() {

@@ -11,6 +11,14 @@
 // only renames within a folder.
 BOOL MoveFileA(LPCSTR existingName, LPCSTR newName);
 
+// A second name for an existing file; fails, changing nothing, when the new
+// name exists (ERROR_ALREADY_EXISTS) or the file system has no hard links
+// (ERROR_ACCESS_DENIED or ERROR_NOT_SUPPORTED). No security attributes.
+BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, void* securityAttributes);
+
+// Removes one name of a file.
+BOOL DeleteFileA(LPCSTR name);
+
 // Seam for tests: the system calls MoveFileA makes, each returning 0 or -1
 // with errno, so tests can play file systems that lack a way of renaming.
 namespace win32_testing {
