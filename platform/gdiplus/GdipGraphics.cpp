@@ -1,6 +1,8 @@
 // Drawing one bitmap into another: the source's pixels converted into the
 // target's format, one for one (our bitmaps carry no resolution that would
-// scale a draw), composited over what the target holds.
+// scale a draw). Pixels are copied, not blended: every target in this
+// program is a fresh surface, and copying keeps the colour of transparent
+// pixels that blending would lose.
 #include <algorithm>
 #include <new>
 #include <vector>
@@ -19,26 +21,6 @@ namespace {
 
 GpGraphics* GraphicsFromHandle(GpGraphics* graphics) {
     return graphics != nullptr && graphics->magic == GpGraphics::kMagic ? graphics : nullptr;
-}
-
-UINT Channel(ARGB c, int shift) { return (c >> shift) & 0xFF; }
-
-// Source over destination with straight (not premultiplied) alpha.
-ARGB SourceOver(ARGB source, ARGB destination) {
-    const UINT sa = source >> 24;
-    if (sa == 255) return source;
-    if (sa == 0) return destination;
-    const UINT da = destination >> 24;
-    // Result alpha and colour, scaled by 255 * 255 to stay in integers.
-    const UINT outA255 = sa * 255 + da * (255 - sa);
-    ARGB result = ((outA255 + 127) / 255) << 24;
-    for (int shift : {16, 8, 0}) {
-        const UINT value = (Channel(source, shift) * sa * 255 +
-                            Channel(destination, shift) * da * (255 - sa) + outA255 / 2) /
-                           outA255;
-        result |= value << shift;
-    }
-    return result;
 }
 
 }  // namespace
@@ -73,31 +55,19 @@ Status GdipDrawImageI(GpGraphics* graphics, GpImage* image, INT x, INT y) {
     if (left >= right || top >= bottom) return Ok;
     const UINT count = static_cast<UINT>(right - left);
 
-    std::vector<ARGB> sourceRow, targetRow;
+    std::vector<ARGB> row;
     try {
-        sourceRow.resize(source->width);
-        targetRow.resize(count);
+        row.resize(source->width);
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     }
     const ImageView sourceView = source->View();
-    ImageView targetView = target.View();
-    targetView.width = target.width;
+    const size_t targetOffset =
+        static_cast<size_t>(left + x) * GetPixelFormatSize(target.format) / 8;
     for (long long sy = top; sy < bottom; ++sy) {
-        const UINT ty = static_cast<UINT>(sy + y);
-        ReadRowArgb(sourceView, static_cast<UINT>(sy), sourceRow.data());
-        const UINT tx = static_cast<UINT>(left + x);
-        BYTE* out = target.Row(ty) + static_cast<size_t>(tx) * GetPixelFormatSize(target.format) / 8;
-        // Read what the target holds under the source, then composite.
-        ImageView under = targetView;
-        under.scan0 = out;
-        under.width = count;
-        under.height = 1;
-        ReadRowArgb(under, 0, targetRow.data());
-        for (UINT i = 0; i < count; ++i) {
-            targetRow[i] = SourceOver(sourceRow[static_cast<size_t>(left) + i], targetRow[i]);
-        }
-        WriteRowArgb(targetRow.data(), count, target.format, out);
+        ReadRowArgb(sourceView, static_cast<UINT>(sy), row.data());
+        WriteRowArgb(row.data() + left, count, target.format,
+                     target.Row(static_cast<UINT>(sy + y)) + targetOffset);
     }
     return Ok;
 }
