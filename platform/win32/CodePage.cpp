@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cstring>
-#include <optional>
 
 #include "platform/win32/LastError.h"
 
@@ -21,10 +20,6 @@ struct InjectedFailure {
 };
 constinit InjectedFailure g_nextFailure = {false, ERROR_SUCCESS};
 
-bool IsUtf8CodePage(UINT codePage) {
-    return codePage == CP_ACP || codePage == CP_THREAD_ACP || codePage == CP_UTF8;
-}
-
 bool IsContinuation(BYTE b) {
     return (b & 0xC0) == 0x80;
 }
@@ -32,14 +27,16 @@ bool IsContinuation(BYTE b) {
 bool IsHighSurrogate(char16_t u) {
     return u >= 0xD800 && u <= 0xDBFF;
 }
+
 bool IsLowSurrogate(char16_t u) {
     return u >= 0xDC00 && u <= 0xDFFF;
 }
 
 // Length of the well-formed sequence at p (at most `left` bytes), with its
-// code point; 0 when p does not start one. The second byte's range is what
-// rules out overlong forms (E0 80..9F, F0 80..8F), encoded surrogates
-// (ED A0..BF) and code points beyond U+10FFFF (F4 90.., F5..FF).
+// code point; 0 when p does not start one. The lead byte rules out 2-byte
+// overlong forms (C0, C1) and F5..FF; the second byte's range rules out the
+// longer overlong forms (E0 80..9F, F0 80..8F), encoded surrogates
+// (ED A0..BF) and code points beyond U+10FFFF (F4 90..BF).
 size_t WellFormedLength(const BYTE* p, size_t left, char32_t* codePoint) {
     const BYTE lead = p[0];
     if (lead < 0x80) {
@@ -56,17 +53,13 @@ size_t WellFormedLength(const BYTE* p, size_t left, char32_t* codePoint) {
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
         value = lead & 0x0F;
-        if (lead == 0xE0)
-            low = 0xA0;
-        if (lead == 0xED)
-            high = 0x9F;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
         value = lead & 0x07;
-        if (lead == 0xF0)
-            low = 0x90;
-        if (lead == 0xF4)
-            high = 0x8F;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
     } else {
         return 0;
     }
@@ -83,33 +76,29 @@ size_t WellFormedLength(const BYTE* p, size_t left, char32_t* codePoint) {
 }
 
 // Decodes size bytes into out (when given; the caller made room) and returns
-// the number of UTF-16 units, or nothing when strict and a byte is not part
-// of a well-formed sequence. A bad byte is escaped on its own and decoding
+// the number of UTF-16 units. A bad byte is escaped on its own and decoding
 // resumes at the next one: a continuation byte never starts a sequence, so
 // this escapes exactly the bytes of every ill-formed stretch.
-std::optional<size_t> DecodeUtf8(const BYTE* text, size_t size, bool strict, WCHAR* out) {
+size_t DecodeUtf8(const BYTE* text, size_t size, WCHAR* out) {
     size_t units = 0;
-    auto put = [&](char16_t unit) {
+    auto put = [&](char32_t unit) {
         if (out != nullptr)
-            out[units] = unit;
+            out[units] = static_cast<char16_t>(unit);
         ++units;
     };
     for (size_t i = 0; i < size;) {
         char32_t codePoint = 0;
         const size_t length = WellFormedLength(text + i, size - i, &codePoint);
         if (length == 0) {
-            if (strict)
-                return std::nullopt;
-            put(static_cast<char16_t>(kEscapeBase + text[i]));
+            put(kEscapeBase + text[i]);
             ++i;
             continue;
         }
         if (codePoint >= 0x10000) {
-            const char32_t offset = codePoint - 0x10000;
-            put(static_cast<char16_t>(0xD800 + (offset >> 10)));
-            put(static_cast<char16_t>(0xDC00 + (offset & 0x3FF)));
+            put(0xD800 + ((codePoint - 0x10000) >> 10));
+            put(0xDC00 + (codePoint & 0x3FF));
         } else {
-            put(static_cast<char16_t>(codePoint));
+            put(codePoint);
         }
         i += length;
     }
@@ -117,8 +106,8 @@ std::optional<size_t> DecodeUtf8(const BYTE* text, size_t size, bool strict, WCH
 }
 
 // Encodes count UTF-16 units into out (when given) and returns the number of
-// bytes, or nothing when strict and a lone surrogate is not an escape.
-std::optional<size_t> EncodeUtf8(const WCHAR* wide, size_t count, bool strict, BYTE* out) {
+// bytes. Escapes become their bytes; other lone surrogates U+FFFD.
+size_t EncodeUtf8(const WCHAR* wide, size_t count, BYTE* out) {
     size_t bytes = 0;
     auto put = [&](char32_t byte) {
         if (out != nullptr)
@@ -135,8 +124,6 @@ std::optional<size_t> EncodeUtf8(const WCHAR* wide, size_t count, bool strict, B
             put(unit - kEscapeBase);
             continue;
         } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-            if (strict)
-                return std::nullopt;
             codePoint = kReplacementCharacter;
         }
         if (codePoint < 0x80) {
@@ -163,6 +150,35 @@ int Fail(DWORD error) {
     return 0;
 }
 
+// The checks both directions share; sets the last error on failure.
+bool CheckArguments(UINT codePage, DWORD flags, const void* input, int size, const void* output,
+                    int capacity) {
+    if (input == nullptr || size == 0 || size < -1 || capacity < 0 ||
+        (capacity > 0 && output == nullptr) || input == output) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    if (codePage != CP_ACP && codePage != CP_THREAD_ACP && codePage != CP_UTF8)
+        return Fail(ERROR_INVALID_PARAMETER);
+    if (flags != 0)
+        return Fail(ERROR_INVALID_FLAGS);
+    return true;
+}
+
+// The calling convention both directions share: a capacity of 0 asks for the
+// size, and a result that does not fit is not written at all.
+template <typename Write>
+int Deliver(size_t needed, int capacity, Write write) {
+    // A zero-terminated input may hold more than an int counts.
+    if (needed > static_cast<size_t>(INT_MAX))
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    if (capacity == 0)
+        return static_cast<int>(needed);
+    if (needed > static_cast<size_t>(capacity))
+        return Fail(ERROR_INSUFFICIENT_BUFFER);
+    write();
+    return static_cast<int>(needed);
+}
+
 }  // namespace
 
 UINT GetACP() {
@@ -175,51 +191,21 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWST
         g_nextFailure.pending = false;
         return Fail(g_nextFailure.error);
     }
-    if (text == nullptr || size == 0 || size < -1 || capacity < 0 ||
-        (capacity > 0 && wide == nullptr) ||
-        static_cast<const void*>(text) == static_cast<const void*>(wide)) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    if (!IsUtf8CodePage(codePage))
-        return Fail(ERROR_INVALID_PARAMETER);
-    if ((flags & ~MB_ERR_INVALID_CHARS) != 0)
-        return Fail(ERROR_INVALID_FLAGS);
-
-    const bool strict = (flags & MB_ERR_INVALID_CHARS) != 0;
+    if (!CheckArguments(codePage, flags, text, size, wide, capacity))
+        return 0;
     const auto* bytes = reinterpret_cast<const BYTE*>(text);
     const size_t length = size == -1 ? std::strlen(text) + 1 : static_cast<size_t>(size);
-    const std::optional<size_t> units = DecodeUtf8(bytes, length, strict, nullptr);
-    if (!units)
-        return Fail(ERROR_NO_UNICODE_TRANSLATION);
-    // Never more units than bytes, but a zero-terminated text may have more
-    // bytes than an int counts.
-    if (*units > static_cast<size_t>(INT_MAX))
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
-    if (capacity == 0)
-        return static_cast<int>(*units);
-    if (*units > static_cast<size_t>(capacity))
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
-    DecodeUtf8(bytes, length, strict, wide);
-    return static_cast<int>(*units);
+    return Deliver(DecodeUtf8(bytes, length, nullptr), capacity,
+                   [&] { DecodeUtf8(bytes, length, wide); });
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int count, LPSTR text,
                         int capacity, LPCSTR defaultChar, LPBOOL usedDefaultChar) {
-    if (wide == nullptr || count == 0 || count < -1 || capacity < 0 ||
-        (capacity > 0 && text == nullptr) ||
-        static_cast<const void*>(text) == static_cast<const void*>(wide)) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    if (!IsUtf8CodePage(codePage))
-        return Fail(ERROR_INVALID_PARAMETER);
-    if ((flags & ~WC_ERR_INVALID_CHARS) != 0)
-        return Fail(ERROR_INVALID_FLAGS);
+    if (!CheckArguments(codePage, flags, wide, count, text, capacity))
+        return 0;
     // UTF-8 writes every character, so there is never a default to use.
-    if (defaultChar != nullptr || usedDefaultChar != nullptr) {
+    if (defaultChar != nullptr || usedDefaultChar != nullptr)
         return Fail(ERROR_INVALID_PARAMETER);
-    }
-
-    const bool strict = (flags & WC_ERR_INVALID_CHARS) != 0;
     size_t length = static_cast<size_t>(count);
     if (count == -1) {
         length = 0;
@@ -227,19 +213,8 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int count, LPS
             ++length;
         ++length;
     }
-    auto* out = reinterpret_cast<BYTE*>(text);
-    const std::optional<size_t> bytes = EncodeUtf8(wide, length, strict, nullptr);
-    if (!bytes)
-        return Fail(ERROR_NO_UNICODE_TRANSLATION);
-    // Up to three bytes per unit: a long text may need more than an int counts.
-    if (*bytes > static_cast<size_t>(INT_MAX))
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
-    if (capacity == 0)
-        return static_cast<int>(*bytes);
-    if (*bytes > static_cast<size_t>(capacity))
-        return Fail(ERROR_INSUFFICIENT_BUFFER);
-    EncodeUtf8(wide, length, strict, out);
-    return static_cast<int>(*bytes);
+    return Deliver(EncodeUtf8(wide, length, nullptr), capacity,
+                   [&] { EncodeUtf8(wide, length, reinterpret_cast<BYTE*>(text)); });
 }
 
 namespace win32_testing {

@@ -18,29 +18,22 @@ constexpr UINT CP_ACP = 0;
 constexpr UINT CP_THREAD_ACP = 3;
 constexpr UINT CP_UTF8 = 65001;
 
-// Fail instead of escaping a byte that is not well-formed UTF-8.
-constexpr DWORD MB_ERR_INVALID_CHARS = 0x08;
-// Fail instead of writing U+FFFD for a lone surrogate that is not an escape.
-constexpr DWORD WC_ERR_INVALID_CHARS = 0x80;
-
 UINT GetACP();
 
 // Converts size bytes of text (-1: up to and including its terminating zero)
 // into at most capacity UTF-16 units and returns how many were written; a
 // capacity of 0 only asks for that number. Fails with 0 and the last error
-// ERROR_INSUFFICIENT_BUFFER when the result does not fit,
-// ERROR_NO_UNICODE_TRANSLATION for a byte that is not well-formed under
-// MB_ERR_INVALID_CHARS, ERROR_INVALID_FLAGS for other flags, and
-// ERROR_INVALID_PARAMETER for a code page other than CP_ACP, CP_THREAD_ACP and
-// CP_UTF8, an empty or null input or an inconsistent buffer.
+// ERROR_INSUFFICIENT_BUFFER when the result does not fit, ERROR_INVALID_FLAGS
+// for any flag (the program passes none), and ERROR_INVALID_PARAMETER for a
+// code page other than CP_ACP, CP_THREAD_ACP and CP_UTF8, an empty or null
+// input or an inconsistent buffer.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWSTR wide,
                         int capacity);
 
 // The reverse: count UTF-16 units (-1: with the terminator) into at most
-// capacity bytes. Escapes become their bytes again; any other lone surrogate
-// becomes U+FFFD, or fails with ERROR_NO_UNICODE_TRANSLATION under
-// WC_ERR_INVALID_CHARS. As for UTF-8 on the platform, defaultChar and
-// usedDefaultChar must be null.
+// capacity bytes, with the same failures. Escapes become their bytes again;
+// any other lone surrogate becomes U+FFFD. As for UTF-8 on the platform,
+// defaultChar and usedDefaultChar must be null.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int count, LPSTR text,
                         int capacity, LPCSTR defaultChar, LPBOOL usedDefaultChar);
 

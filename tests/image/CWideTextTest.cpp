@@ -150,8 +150,4 @@ TEST(CWideTextTest, TheStatusIsTheErrorInTheWin32FacilityUnlessItIsOneAlready) {
     }
 }
 
-TEST(CWideTextTest, AWellFormedPathRaisesNothing) {
-    EXPECT_EQ(RaisedBy("/pics/größe.bmp", CP_THREAD_ACP), (Raised{Raised::Nothing, S_OK}));
-}
-
 }  // namespace

@@ -15,16 +15,14 @@ protected:
 
 constexpr char kUntouched = '#';
 
-TEST_F(LocaleTest, TheThreadLocaleAnswersWithUtf8AsItsAnsiCodePage) {
-    char text[7];
-    EXPECT_EQ(GetLocaleInfoA(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, text, 7), 6);
-    EXPECT_STREQ(text, "65001");
-}
-
-TEST_F(LocaleTest, TheSystemLocaleAnswersToo) {
-    char text[7];
-    EXPECT_EQ(GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_IDEFAULTANSICODEPAGE, text, 7), 6);
-    EXPECT_STREQ(text, "65001");
+TEST_F(LocaleTest, TheThreadAndSystemLocalesAnswerWithUtf8AsTheirAnsiCodePage) {
+    for (LCID locale : {GetThreadLocale(), LOCALE_SYSTEM_DEFAULT}) {
+        char text[7];
+        EXPECT_EQ(GetLocaleInfoA(locale, LOCALE_IDEFAULTANSICODEPAGE, text, 7), 6);
+        EXPECT_STREQ(text, "65001");
+        // Asking for the size needs no buffer.
+        EXPECT_EQ(GetLocaleInfoA(locale, LOCALE_IDEFAULTANSICODEPAGE, nullptr, 0), 6);
+    }
 }
 
 TEST_F(LocaleTest, ASizeOfZeroAsksForTheLengthAndATooSmallBufferFails) {
@@ -56,10 +54,6 @@ TEST_F(LocaleTest, ASizeOfZeroAsksForTheLengthAndATooSmallBufferFails) {
             EXPECT_EQ(text[0], kUntouched);
         }
     }
-}
-
-TEST_F(LocaleTest, ASizeOfZeroNeedsNoBuffer) {
-    EXPECT_EQ(GetLocaleInfoA(GetThreadLocale(), LOCALE_IDEFAULTANSICODEPAGE, nullptr, 0), 6);
 }
 
 TEST_F(LocaleTest, RefusesBadArgumentsWithTheirOwnErrors) {
