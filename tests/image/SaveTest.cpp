@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "RawTestCodec.h"
-#include "TempFolder.h"
+#include "tests/support/RawTestCodec.h"
+#include "tests/support/TempFolder.h"
 #include "image/CDibImage.h"
 #include "platform/gdiplus/FileIo.h"
 

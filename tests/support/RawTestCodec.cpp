@@ -1,4 +1,4 @@
-#include "RawTestCodec.h"
+#include "tests/support/RawTestCodec.h"
 
 #include <cstring>
 #include <fstream>
