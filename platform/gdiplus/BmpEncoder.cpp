@@ -106,7 +106,8 @@ Status EncodeBmp(const ImageView& image, std::vector<BYTE>& out) {
     info.biXPelsPerMeter = kPelsPerMeterAt96Dpi;
     info.biYPelsPerMeter = kPelsPerMeterAt96Dpi;
     // Zero says the table holds all 2^depth entries.
-    info.biClrUsed = tableEntries == (1u << layout.bitCount) ? 0 : tableEntries;
+    if (indexed && tableEntries < (1u << layout.bitCount))
+        info.biClrUsed = tableEntries;
 
     BYTE* p = file.data();
     std::memcpy(p, &fileHeader, sizeof(fileHeader));
