@@ -2,10 +2,10 @@
 // structures that our own encoder never writes.
 #pragma once
 
+#include <cstdio>  // jpeglib.h uses FILE without including it
 #include <functional>
 
 #include <jpeglib.h>
-#include <cstdio>
 
 #include "tests/platform/gdiplus/JpegTiffTestSupport.h"
 
