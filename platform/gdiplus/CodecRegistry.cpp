@@ -2,6 +2,8 @@
 
 #include "platform/gdiplus/BmpDecoder.h"
 #include "platform/gdiplus/BmpEncoder.h"
+#include "platform/gdiplus/GifCodec.h"
+#include "platform/gdiplus/JpegCodec.h"
 #include "platform/gdiplus/PngCodec.h"
 
 namespace {
@@ -27,10 +29,10 @@ std::vector<CodecEntry>& Registry() {
         {"BMP", SniffBmp, DecodeBmp, EncodeBmp, EncoderClsid(0x00), FormatGuid(0xAB),
          u"Built-in BMP Codec", u"BMP", u"*.BMP;*.DIB;*.RLE", u"image/bmp", kBmpSignature,
          kFullMask, sizeof(kBmpSignature)},
-        {"JPEG", nullptr, nullptr, nullptr, EncoderClsid(0x01), FormatGuid(0xAE),
+        {"JPEG", SniffJpeg, DecodeJpeg, EncodeJpeg, EncoderClsid(0x01), FormatGuid(0xAE),
          u"Built-in JPEG Codec", u"JPEG", u"*.JPG;*.JPEG;*.JPE;*.JFIF", u"image/jpeg",
          kJpegSignature, kFullMask, sizeof(kJpegSignature)},
-        {"GIF", nullptr, nullptr, nullptr, EncoderClsid(0x02), FormatGuid(0xB0),
+        {"GIF", SniffGif, DecodeGif, EncodeGif, EncoderClsid(0x02), FormatGuid(0xB0),
          u"Built-in GIF Codec", u"GIF", u"*.GIF", u"image/gif", kGifSignature, kFullMask,
          sizeof(kGifSignature)},
         {"TIFF", nullptr, nullptr, nullptr, EncoderClsid(0x05), FormatGuid(0xB1),
