@@ -101,7 +101,7 @@ bool FileNameFromPath(const WCHAR* path, std::string& name) {
     return true;
 }
 
-Status ReadWholeFile(const std::string& name, int& descriptor, std::vector<BYTE>& bytes) {
+Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes) {
     descriptor = -1;
     // Non-blocking, so that a FIFO in the file's place cannot hang the open.
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -116,15 +116,17 @@ Status ReadWholeFile(const std::string& name, int& descriptor, std::vector<BYTE>
         ::close(fd);
         return ValueOverflow;
     }
-    try {
-        bytes.resize(static_cast<size_t>(info.st_size));
-    } catch (const std::bad_alloc&) {
+    const size_t size = static_cast<size_t>(info.st_size);
+    // Read into memory that is not zeroed first; a large picture would
+    // otherwise be written twice.
+    bytes.data.reset(new (std::nothrow) BYTE[size > 0 ? size : 1]);
+    if (bytes.data == nullptr) {
         ::close(fd);
         return OutOfMemory;
     }
     size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    while (done < size) {
+        const ssize_t n = ::read(fd, bytes.data.get() + done, size - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             const Status status = FromErrno(errno);
@@ -134,7 +136,7 @@ Status ReadWholeFile(const std::string& name, int& descriptor, std::vector<BYTE>
         if (n == 0) break;  // the file shrank while we read it
         done += static_cast<size_t>(n);
     }
-    bytes.resize(done);
+    bytes.size = done;
     descriptor = fd;
     return Ok;
 }

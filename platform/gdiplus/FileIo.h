@@ -2,6 +2,7 @@
 // one so that the target name only ever holds a complete file.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,11 +12,17 @@
 // were. False when the path cannot be a file name.
 bool FileNameFromPath(const WCHAR* path, std::string& name);
 
+// A whole file's bytes in memory that is not zeroed first.
+struct FileBytes {
+    std::unique_ptr<BYTE[]> data;
+    size_t size = 0;
+};
+
 // Opens a regular file and reads it whole. The descriptor stays open for the
 // caller to close. FileNotFound, AccessDenied, Win32Error (not a regular
 // file, read error), ValueOverflow (larger than any picture we decode),
 // OutOfMemory. Sets the last error.
-Status ReadWholeFile(const std::string& name, int& descriptor, std::vector<BYTE>& bytes);
+Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes);
 
 // Writes data to a new temporary file beside name, flushes it to disk and
 // renames it over name. A file that name held before keeps its permission

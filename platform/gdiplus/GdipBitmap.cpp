@@ -68,14 +68,14 @@ Status GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
     Status status;
     ImageBuffer decoded;
     {
-        std::vector<BYTE> bytes;
+        FileBytes bytes;
         status = ReadWholeFile(name, descriptor, bytes);
         if (status != Ok) return status;
-        const CodecEntry* codec = FindCodecForData(bytes.data(), bytes.size());
+        const CodecEntry* codec = FindCodecForData(bytes.data.get(), bytes.size);
         if (codec == nullptr || codec->decode == nullptr) {
             status = UnknownImageFormat;
         } else {
-            status = codec->decode(bytes.data(), bytes.size(), decoded);
+            status = codec->decode(bytes.data.get(), bytes.size, decoded);
         }
         // The file's bytes are released here; only the pixels stay.
     }
