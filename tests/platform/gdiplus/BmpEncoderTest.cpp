@@ -2,8 +2,6 @@
 // through an independent one (Pillow) as the picture it was given.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <string>

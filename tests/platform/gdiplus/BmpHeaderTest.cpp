@@ -24,19 +24,16 @@ struct HeaderCase {
     Status expected;
 };
 
+// Defects that a file of the suite's b/ folder shows are tested there.
 // pal8.bmp: 127 x 64, 252 colours, pixels at 1062, rows of 128 bytes, 9254 bytes.
 const HeaderCase kHeaderCases[] = {
     {"no BM signature", "pal8.bmp", {{0, 'X', 1}}, GenericError},
     {"shorter than the file header", "pal8.bmp", {{kCut, 13}}, GenericError},
     {"header size 41", "pal8.bmp", {{kHeaderSize, 41}}, GenericError},
-    {"header size 66", "pal8.bmp", {{kHeaderSize, 66}}, GenericError},
     {"header past the end of the file", "pal8.bmp", {{kCut, 40}}, GenericError},
-    {"two planes", "pal8.bmp", {{kPlanes, 2, 2}}, GenericError},
     {"zero width", "pal8.bmp", {{kWidth, 0}}, GenericError},
-    {"negative width", "pal8.bmp", {{kWidth, static_cast<DWORD>(-127)}}, GenericError},
     {"zero height", "pal8.bmp", {{kHeight, 0}}, GenericError},
     {"height INT32_MIN", "pal8.bmp", {{kHeight, 0x80000000}}, GenericError},
-    {"3 bpp", "pal8.bmp", {{kBitCount, 3, 2}}, GenericError},
     {"2 bpp", "pal8.bmp", {{kBitCount, 2, 2}}, NotImplemented},
     {"64 bpp", "pal8.bmp", {{kBitCount, 64, 2}}, NotImplemented},
     {"embedded JPEG", "pal8.bmp", {{kCompression, BI_JPEG}}, NotImplemented},
@@ -46,31 +43,18 @@ const HeaderCase kHeaderCases[] = {
     {"OS/2 RLE24", "pal8.bmp", {{kHeaderSize, 64}, {kCompression, 4}}, NotImplemented},
     {"RLE8 at 24 bpp", "pal8rle.bmp", {{kBitCount, 24, 2}}, GenericError},
     {"bit fields at 8 bpp", "pal8.bmp", {{kCompression, BI_BITFIELDS}}, GenericError},
-    {"top-down RLE", "pal8rle.bmp", {{kHeight, static_cast<DWORD>(-64)}}, GenericError},
-    {"pixels 10000 times wider than tall",
-     "pal8.bmp",
-     {{kXPelsPerMeter, 30000000}, {kYPelsPerMeter, 3000}},
-     GenericError},
-    {"colour count past the file", "pal8.bmp", {{kClrUsed, 0x12345678}}, GenericError},
     {"no room for a colour table", "pal8.bmp", {{kClrUsed, 0}, {kPixelOffset, 54}}, GenericError},
     {"pixel offset inside the header", "pal8.bmp", {{kPixelOffset, 20}}, GenericError},
     {"pixel offset past the file", "pal8.bmp", {{kPixelOffset, 9255}}, GenericError},
-    {"file size field past the data", "pal8.bmp", {{kFileSize, 9255}}, GenericError},
-    {"image size field past the data", "pal8.bmp", {{kSizeImage, 8193}}, GenericError},
     {"last row's padding missing", "pal8.bmp", {{kFileSize, 0}, {kSizeImage, 0}, {kCut, 9253}}, Ok},
     {"last row cut short",
      "pal8.bmp",
      {{kFileSize, 0}, {kSizeImage, 0}, {kCut, 9252}},
      GenericError},
-    {"no blue mask", "rgb16-565.bmp", {{kMasks + 8, 0}}, GenericError},
     {"red and green masks overlap", "rgb16-565.bmp", {{kMasks, 0xFC00}}, GenericError},
     {"red mask not contiguous", "rgb16-565.bmp", {{kMasks, 0xF400}}, GenericError},
     {"blue mask beyond 16 bits", "rgb16-565.bmp", {{kMasks + 8, 0x1F0000}}, GenericError},
     {"masks past the end of the file", "rgb16-565.bmp", {{kCut, 60}}, GenericError},
-    {"picture beyond the pixel cap",
-     "pal8rle.bmp",
-     {{kWidth, 40000}, {kHeight, 40000}},
-     ValueOverflow},
 };
 
 }  // namespace

@@ -28,12 +28,9 @@ constexpr size_t kPixelOffset = 10;
 constexpr size_t kHeaderSize = 14;
 constexpr size_t kWidth = 18;
 constexpr size_t kHeight = 22;
-constexpr size_t kPlanes = 26;
 constexpr size_t kBitCount = 28;
 constexpr size_t kCompression = 30;
 constexpr size_t kSizeImage = 34;
-constexpr size_t kXPelsPerMeter = 38;
-constexpr size_t kYPelsPerMeter = 42;
 constexpr size_t kClrUsed = 46;
 constexpr size_t kMasks = 54;
 }  // namespace bmp_field
