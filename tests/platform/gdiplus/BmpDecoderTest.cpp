@@ -111,16 +111,16 @@ TEST(BmpDecoder, UnusedBitsOfStoredRowsAreCleared) {
 }
 
 TEST(BmpDecoder, BitFieldChannelsRoundToTheNearest8BitValue) {
+    // clang-format off
     const std::vector<BYTE> file = {
-        'B',  'M',  70,   0,    0, 0,    0,    0, 0,    0, 66, 0, 0, 0,  // file header: 70 bytes,
-                                                                         // pixels at 66
-        40,   0,    0,    0,    1, 0,    0,    0, 1,    0, 0,  0,        // 40-byte header, 1 x 1
-        1,    0,    32,   0,    3, 0,    0,    0, 0,    0, 0,  0,  // 1 plane, 32 bpp, BI_BITFIELDS
-        0,    0,    0,    0,    0, 0,    0,    0, 0,    0, 0,  0, 0, 0, 0,
-        0,                                                         // no density, no colour table
-        0,    0,    0xF0, 0x3F, 0, 0xFC, 0x0F, 0, 0xFF, 3, 0,  0,  // 10-bit red, green, blue masks
-        0x03, 0x00, 0xF8, 0x3F,                                    // red 1023, green 512, blue 3
+        'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 66, 0, 0, 0,   // 70 bytes, pixels at 66
+        40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0,              // 40-byte header, 1 x 1
+        1, 0, 32, 0, 3, 0, 0, 0, 0, 0, 0, 0,              // 1 plane, 32 bpp, BI_BITFIELDS
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,   // no density, no colour table
+        0, 0, 0xF0, 0x3F, 0, 0xFC, 0x0F, 0, 0xFF, 3, 0, 0,  // 10-bit red, green, blue masks
+        0x03, 0x00, 0xF8, 0x3F,                           // red 1023, green 512, blue 3
     };
+    // clang-format on
     ImageBuffer image;
     ASSERT_EQ(DecodeBmp(file.data(), file.size(), image), Ok);
     EXPECT_EQ(image.Format(), PixelFormat32bppRGB);
