@@ -18,6 +18,7 @@ constexpr UINT kCoreEntryBytes = 3;  // OS/2 1.x RGBTRIPLE
 // OS/2 2.x reuses two compression codes that Windows gives other meanings.
 constexpr DWORD kOs2Huffman1D = 3;
 constexpr DWORD kOs2Rle24 = 4;
+// Windows' CMYK compressions, valid only in metafiles.
 constexpr DWORD kBiCmyk = 11;
 constexpr DWORD kBiCmykRle4 = 13;
 
@@ -36,9 +37,11 @@ DWORD LoadDword(const BYTE* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<DWORD>(p[3]) << 24);
 }
 
-// OS/2 2.x fields are 32 bits wide except four 16-bit ones at bytes 40 to 48.
+// OS/2 2.x fields are 32 bits wide except four 16-bit ones after byte 40.
+constexpr DWORD kOs2ShortFieldsEnd = 48;
+
 bool EndsOnOs2Field(DWORD headerSize) {
-    const bool inShortFields = headerSize > kBmpInfoV1Bytes && headerSize < 48;
+    const bool inShortFields = headerSize > kBmpInfoV1Bytes && headerSize < kOs2ShortFieldsEnd;
     return headerSize % 4 == 0 || (inShortFields && headerSize % 2 == 0);
 }
 
