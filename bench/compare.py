@@ -130,7 +130,7 @@ def main():
     }
     cases = [("24-bit BMP 8000x6000", "big24.bmp"), ("8-bit BMP 4000x3000", "pal8.bmp"),
              ("PNG 8000x6000", "big.png"), ("JPEG 8000x6000", "big.jpg")]
-    available = {name: shutil.which(cmd(["x"])[0]) is not None for name, cmd in peers.items()}
+    available = {name: shutil.which(cmd("x.bmp")[0]) is not None for name, cmd in peers.items()}
     for title, name in cases:
         source = os.path.join(args.work, name)
         print("\n%s (%d runs, median)" % (title, args.runs))
