@@ -162,4 +162,35 @@ Bytes WriteTiff(const TiffRecipe& recipe) {
     return ReadFileBytes(path);
 }
 
+TiffFields ReadTiffFields(const Bytes& file) {
+    ScratchFolder folder;
+    const std::string path = folder.Path("fields.tif");
+    TiffFields fields;
+    if (!WriteFileBytes(path, file))
+        return fields;
+    std::unique_ptr<TIFF, Closer> tiff(TIFFOpen(path.c_str(), "r"));
+    if (tiff == nullptr)
+        return fields;
+    TIFF* t = tiff.get();
+    uint16_t count = 0;
+    uint16_t* extras = nullptr;
+    fields.read = TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &fields.compression) &&
+                  TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &fields.photometric) &&
+                  TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &fields.bits) &&
+                  TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &fields.samples) &&
+                  TIFFGetFieldDefaulted(t, TIFFTAG_PREDICTOR, &fields.predictor) &&
+                  TIFFGetFieldDefaulted(t, TIFFTAG_EXTRASAMPLES, &count, &extras);
+    if (extras != nullptr)
+        fields.extraSamples.assign(extras, extras + count);
+    uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    if (fields.photometric == PHOTOMETRIC_PALETTE &&
+        TIFFGetField(t, TIFFTAG_COLORMAP, &red, &green, &blue)) {
+        const size_t n = size_t{1} << fields.bits;
+        fields.colormap.assign(red, red + n);
+        fields.colormap.insert(fields.colormap.end(), green, green + n);
+        fields.colormap.insert(fields.colormap.end(), blue, blue + n);
+    }
+    return fields;
+}
+
 }  // namespace jpegtiff_test

@@ -46,4 +46,17 @@ struct TiffRecipe {
 // The file, or nothing when libtiff refuses the recipe.
 Bytes WriteTiff(const TiffRecipe& recipe);
 
+// The first directory's layout fields as libtiff reads them.
+struct TiffFields {
+    bool read = false;
+    uint16_t compression = 0;
+    uint16_t photometric = 0;
+    uint16_t bits = 0;
+    uint16_t samples = 0;
+    uint16_t predictor = 0;
+    std::vector<uint16_t> extraSamples = {};
+    std::vector<uint16_t> colormap = {};
+};
+TiffFields ReadTiffFields(const Bytes& file);
+
 }  // namespace jpegtiff_test
