@@ -2,41 +2,26 @@
 
 #include <cstdarg>
 #include <cstdint>
-#include <cstdio>
+#include <cstdio>  // SEEK_SET and friends
 #include <cstring>
 #include <new>
 
 namespace {
 
-void Record(TiffDiagnostics* diagnostics, const char* module, const char* format, va_list args) {
-    if (diagnostics->firstMessage[0] != '\0')
-        return;
-    const int used = std::snprintf(diagnostics->firstMessage, sizeof diagnostics->firstMessage,
-                                   "%s: ", module != nullptr ? module : "libtiff");
-    if (used > 0 && static_cast<size_t>(used) < sizeof diagnostics->firstMessage) {
-        std::vsnprintf(diagnostics->firstMessage + used, sizeof diagnostics->firstMessage - used,
-                       format, args);
-    }
-}
-
 // Returning 1 tells libtiff the message was handled, so the library-wide
 // handlers (which print to stderr) stay out of it.
-int OnError(TIFF*, void* user, const char* module, const char* format, va_list args) {
-    auto* diagnostics = static_cast<TiffDiagnostics*>(user);
-    diagnostics->error = true;
-    Record(diagnostics, module, format, args);
+int OnError(TIFF*, void* user, const char*, const char*, va_list) {
+    static_cast<TiffDiagnostics*>(user)->error = true;
     return 1;
 }
 
-int OnWarning(TIFF*, void* user, const char* module, const char* format, va_list args) {
+int OnWarning(TIFF*, void* user, const char*, const char* format, va_list) {
     // Private tags (GeoTIFF, scanner and camera makers) are common in good
     // files and carry nothing we read.
     static constexpr char kUnknownTag[] = "Unknown field with tag";
     if (std::strncmp(format, kUnknownTag, sizeof kUnknownTag - 1) == 0)
         return 1;
-    auto* diagnostics = static_cast<TiffDiagnostics*>(user);
-    diagnostics->warning = true;
-    Record(diagnostics, module, format, args);
+    static_cast<TiffDiagnostics*>(user)->warning = true;
     return 1;
 }
 

@@ -17,7 +17,6 @@ struct TiffDiagnostics {
     // A warning other than an unknown tag: libtiff is working around damage
     // or guessing at a missing field.
     bool warning = false;
-    char firstMessage[256] = {};
 
     bool Failed() const { return error || warning; }
 };
