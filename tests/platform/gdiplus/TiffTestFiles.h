@@ -1,11 +1,10 @@
-// TIFF test inputs written with libtiff directly, for layouts that our own
+// TIFF test inputs written with libtiff directly, for layouts our own
 // encoder never writes: other depths, planes, tiles, compressions and
 // colour spaces.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 #include <tiffio.h>
 
@@ -19,43 +18,27 @@ struct TiffRecipe {
     uint16_t photometric = PHOTOMETRIC_RGB;
     uint16_t bits = 8;
     uint16_t samples = 3;
-    // The ExtraSamples tag; left out when empty.
-    std::vector<uint16_t> extraSamples = {};
+    std::vector<uint16_t> extraSamples = {};  // the tag is left out when empty
     uint16_t planar = PLANARCONFIG_CONTIG;
     uint16_t compression = COMPRESSION_NONE;
     uint16_t predictor = PREDICTOR_NONE;
-    // Tiled when both are set; otherwise strips of `rowsPerStrip` rows
-    // (libtiff's choice when 0).
-    UINT tileWidth = 0;
-    UINT tileHeight = 0;
-    UINT rowsPerStrip = 0;
+    UINT tileSize = 0;      // square tiles when set, else strips
+    UINT rowsPerStrip = 0;  // libtiff's choice when 0
     uint16_t fillOrder = FILLORDER_MSB2LSB;
-    // Written when not 0.
-    uint16_t orientation = 0;
-    uint16_t inkSet = 0;
-    // Red, green and blue runs of 2^bits entries each, for palette pictures.
-    std::vector<uint16_t> colormap = {};
-    // An 8 x 8 RGB page after the first, when true.
-    bool secondPage = false;
-    // Sample `s` of the pixel at x, y, `bits` wide. YCbCr pictures without
-    // JPEG compression are stored subsampled 2 x 2: samples 1 and 2 (Cb, Cr)
-    // are taken at each block's top-left pixel.
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    std::vector<uint16_t> colormap = {};  // red, green, blue runs of 2^bits entries
+    bool secondPage = false;              // an 8 x 8 RGB page after the first
+    // Sample `s` of the pixel at x, y, `bits` wide.
     std::function<UINT(UINT x, UINT y, UINT s)> sample = [](UINT, UINT, UINT) { return 0u; };
 };
 
 // The file, or nothing when libtiff refuses the recipe.
 Bytes WriteTiff(const TiffRecipe& recipe);
 
-// The first directory's layout fields as libtiff reads them.
+// The first directory's layout fields, as libtiff reads them.
 struct TiffFields {
-    bool read = false;
-    uint16_t compression = 0;
-    uint16_t photometric = 0;
-    uint16_t bits = 0;
-    uint16_t samples = 0;
-    uint16_t predictor = 0;
+    uint16_t compression = 0, photometric = 0, bits = 0, samples = 0, predictor = 0;
     std::vector<uint16_t> extraSamples = {};
-    std::vector<uint16_t> colormap = {};
 };
 TiffFields ReadTiffFields(const Bytes& file);
 
