@@ -42,8 +42,9 @@ std::pair<int, bool> AlphaOf(const TiffRecipe& r) {
 // associated; smooth waves for JPEG compression.
 TiffRecipe WithSamples(TiffRecipe r) {
     const UINT full = (1u << r.bits) - 1;
-    const auto [alpha, associated] = AlphaOf(r);
-    r.sample = [full, alpha = alpha, associated = associated](UINT x, UINT y, UINT s) {
+    const int alpha = AlphaOf(r).first;
+    const bool associated = AlphaOf(r).second;
+    r.sample = [full, alpha, associated](UINT x, UINT y, UINT s) {
         if (associated && int(s) != alpha)
             return Noise(x, y, s) % ((Noise(x, y, alpha) & full) + 1);
         return Noise(x, y, s) & full;
@@ -64,7 +65,8 @@ UINT Straight(UINT c, UINT a, UINT full) {
 // 0 to 3 (B, G, R, A), at 8 bits as ARGB for lane -1.
 UINT Reference(const TiffRecipe& r, UINT x, UINT y, int lane = -1) {
     const UINT full = (1u << r.bits) - 1;
-    const auto [alpha, associated] = AlphaOf(r);
+    const int alpha = AlphaOf(r).first;
+    const bool associated = AlphaOf(r).second;
     const UINT a = alpha >= 0 ? r.sample(x, y, alpha) : full;
     auto level = [&](UINT s) {
         return associated ? Straight(r.sample(x, y, s), a, full) : r.sample(x, y, s);
