@@ -58,7 +58,7 @@ ImageBuffer NoisePicture(PixelFormat format, UINT width, UINT height, uint32_t s
     std::mt19937 random(seed);
     auto next = [&random](UINT limit) { return static_cast<UINT>(random() % limit); };
     const UINT bits = GetPixelFormatSize(format);
-    const UINT colours = paletteCount != 0 ? paletteCount : 1u << bits;
+    const UINT colours = paletteCount != 0 || bits > 8 ? paletteCount : 1u << bits;
     for (UINT i = 0; IsIndexedPixelFormat(format) && i < colours; ++i) {
         picture.Palette().push_back(Pack(255, next(256), next(256), next(256)));
     }
