@@ -5,6 +5,7 @@
 #include "platform/gdiplus/GifCodec.h"
 #include "platform/gdiplus/JpegCodec.h"
 #include "platform/gdiplus/PngCodec.h"
+#include "platform/gdiplus/TiffCodec.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ std::vector<CodecEntry>& Registry() {
         {"GIF", SniffGif, DecodeGif, nullptr, EncodeGif, EncoderClsid(0x02), FormatGuid(0xB0),
          u"Built-in GIF Codec", u"GIF", u"*.GIF", u"image/gif", kGifSignature, kFullMask,
          sizeof(kGifSignature)},
-        {"TIFF", nullptr, nullptr, nullptr, nullptr, EncoderClsid(0x05), FormatGuid(0xB1),
+        {"TIFF", SniffTiff, DecodeTiff, nullptr, EncodeTiff, EncoderClsid(0x05), FormatGuid(0xB1),
          u"Built-in TIFF Codec", u"TIFF", u"*.TIF;*.TIFF", u"image/tiff", kTiffSignature,
          kFullMask, sizeof(kTiffSignature)},
         {"PNG", SniffPng, DecodePng, nullptr, EncodePng, EncoderClsid(0x06), FormatGuid(0xAF),
