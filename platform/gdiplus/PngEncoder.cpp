@@ -13,7 +13,7 @@ namespace {
 // zlib's default level with libpng's default filters (none for palette and
 // sub-byte rows, adaptive otherwise): within a few percent of the smallest
 // files at a fraction of level 9's time.
-constexpr int kCompressionLevel = 6;
+constexpr int kCompressionLevel = 3;
 
 constexpr ARGB kOpaqueBlack = 0xFF000000u;
 
