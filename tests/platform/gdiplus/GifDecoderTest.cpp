@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -172,7 +173,13 @@ Bytes GifFile(const GifRecipe& recipe) {
     return file;
 }
 
+// Decodes the file; when DORVALUNE_GIF_SEEDS names a folder, the file is also
+// kept there, as a seed for the GIF fuzzer.
 Status Decode(const Bytes& file, ImageBuffer& image) {
+    if (const char* seeds = std::getenv("DORVALUNE_GIF_SEEDS")) {
+        static int kept = 0;
+        WriteFileBytes(std::string(seeds) + "/recipe" + std::to_string(++kept) + ".gif", file);
+    }
     return DecodeGif(file.data(), file.size(), image);
 }
 
