@@ -37,10 +37,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ImageBuffer image;
     if (DecodeGif(data, size, image) != Ok)
         return 0;
-    const std::vector<ARGB> pixels = Pixels(image);
     if (static_cast<unsigned long long>(image.Width()) * image.Height() > kRoundTripPixels) {
+        std::vector<ARGB> row(image.Width());
+        for (UINT y = 0; y < image.Height(); ++y)
+            ReadRowArgb(image.View(), y, row.data());
         return 0;
     }
+    const std::vector<ARGB> pixels = Pixels(image);
     std::vector<BYTE> file;
     const Status encoded = EncodeGif(image.View(), file);
     if (encoded == ValueOverflow)
