@@ -118,9 +118,12 @@ Status DecodeFirstFrame(GifFileType* gif, size_t size, int transparentIndex, Ima
 
     // Some writers leave the screen smaller than the frame, even 0 x 0; the
     // picture grows to hold the whole frame rather than cut off pixels the
-    // file plainly holds.
-    const UINT width = static_cast<UINT>(std::max(gif->SWidth, frame.Left + frame.Width));
-    const UINT height = static_cast<UINT>(std::max(gif->SHeight, frame.Top + frame.Height));
+    // file plainly holds. An empty frame holds none, wherever it is placed.
+    const bool empty = frame.Width == 0 || frame.Height == 0;
+    const UINT width =
+        static_cast<UINT>(empty ? gif->SWidth : std::max(gif->SWidth, frame.Left + frame.Width));
+    const UINT height =
+        static_cast<UINT>(empty ? gif->SHeight : std::max(gif->SHeight, frame.Top + frame.Height));
     const unsigned long long pixels = static_cast<unsigned long long>(width) * height;
     if (pixels > kMaxImagePixels)
         return ValueOverflow;
@@ -138,7 +141,7 @@ Status DecodeFirstFrame(GifFileType* gif, size_t size, int transparentIndex, Ima
         for (UINT y = 0; y < height; ++y)
             std::memset(image.Row(y), fill, width);
     }
-    if (frame.Width > 0 && frame.Height > 0) {
+    if (!empty) {
         status = ReadFrameRows(gif, frame, image);
         if (status != Ok)
             return status;
