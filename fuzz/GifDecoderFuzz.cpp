@@ -38,9 +38,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (DecodeGif(data, size, image) != Ok)
         return 0;
     if (static_cast<unsigned long long>(image.Width()) * image.Height() > kRoundTripPixels) {
+        // The first and last rows are enough to catch a size that disagrees
+        // with the buffer, and keep large pictures from slowing the run.
         std::vector<ARGB> row(image.Width());
-        for (UINT y = 0; y < image.Height(); ++y)
-            ReadRowArgb(image.View(), y, row.data());
+        ReadRowArgb(image.View(), 0, row.data());
+        ReadRowArgb(image.View(), image.Height() - 1, row.data());
         return 0;
     }
     const std::vector<ARGB> pixels = Pixels(image);
