@@ -11,6 +11,15 @@ namespace {
 
 constexpr size_t kSignatureBytes = 6;
 
+// A screen may be far larger than its first frame, the rest taking the
+// background, so a few bytes can declare a huge picture. Up to this many
+// pixels that is accepted whatever the data; beyond it the data must be able
+// to fill the picture: no LZW code (at least 3 bits) yields more than 4096
+// pixels, so a file of n bytes fills at most 10923 n. Larger claims are
+// hostile or damaged, and refused before anything is allocated.
+constexpr unsigned long long kPixelsWithoutData = 1ull << 24;
+constexpr unsigned long long kLzwMaxExpansion = 4096 * 8 / 3 + 1;
+
 struct MemorySource {
     const BYTE* data;
     size_t size;
@@ -99,7 +108,7 @@ Status SetPalette(const ColorMapObject& colors, int transparentIndex, ImageBuffe
     return Ok;
 }
 
-Status DecodeFirstFrame(GifFileType* gif, int transparentIndex, ImageBuffer& out) {
+Status DecodeFirstFrame(GifFileType* gif, size_t size, int transparentIndex, ImageBuffer& out) {
     if (DGifGetImageDesc(gif) == GIF_ERROR)
         return StatusFor(gif->Error);
     const GifImageDesc& frame = gif->Image;
@@ -109,9 +118,17 @@ Status DecodeFirstFrame(GifFileType* gif, int transparentIndex, ImageBuffer& out
 
     // Some writers leave the screen smaller than the frame, even 0 x 0; the
     // picture grows to hold the whole frame rather than cut off pixels the
-    // file plainly holds.
-    const UINT width = static_cast<UINT>(std::max(gif->SWidth, frame.Left + frame.Width));
-    const UINT height = static_cast<UINT>(std::max(gif->SHeight, frame.Top + frame.Height));
+    // file plainly holds. An empty frame holds none, wherever it is placed.
+    const bool empty = frame.Width == 0 || frame.Height == 0;
+    const UINT width =
+        static_cast<UINT>(empty ? gif->SWidth : std::max(gif->SWidth, frame.Left + frame.Width));
+    const UINT height =
+        static_cast<UINT>(empty ? gif->SHeight : std::max(gif->SHeight, frame.Top + frame.Height));
+    const unsigned long long pixels = static_cast<unsigned long long>(width) * height;
+    if (pixels > kMaxImagePixels)
+        return ValueOverflow;
+    if (pixels > kPixelsWithoutData && pixels / kLzwMaxExpansion > size)
+        return GenericError;
     ImageBuffer image;
     Status status = image.Allocate(PixelFormat8bppIndexed, width, height);
     if (status == InvalidParameter)
@@ -124,7 +141,7 @@ Status DecodeFirstFrame(GifFileType* gif, int transparentIndex, ImageBuffer& out
         for (UINT y = 0; y < height; ++y)
             std::memset(image.Row(y), fill, width);
     }
-    if (frame.Width > 0 && frame.Height > 0) {
+    if (!empty) {
         status = ReadFrameRows(gif, frame, image);
         if (status != Ok)
             return status;
@@ -161,7 +178,7 @@ Status DecodeGif(const BYTE* data, size_t size, ImageBuffer& out) {
         if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR)
             return StatusFor(gif->Error);
         if (type == IMAGE_DESC_RECORD_TYPE)
-            return DecodeFirstFrame(gif.get(), transparentIndex, out);
+            return DecodeFirstFrame(gif.get(), size, transparentIndex, out);
         if (type != EXTENSION_RECORD_TYPE)
             return GenericError;  // the trailer: no frame at all
         const Status status = ReadExtension(gif.get(), &transparentIndex);

@@ -11,10 +11,10 @@
 namespace {
 
 // zlib's fastest level with libpng's default filters (none for palette and
-// sub-byte rows, adaptive otherwise). On a large photograph it writes about
-// 20 percent more bytes than the default level 6 in less than half the time;
-// the adaptive filters keep files well below those of tools that write
-// unfiltered rows.
+// sub-byte rows, adaptive otherwise). On a 12-megapixel photo-like picture it
+// writes about 20 percent more bytes than level 6 in a third of the time;
+// the adaptive filters keep files far below those of tools that write
+// unfiltered rows. On flat graphics every level is quick.
 constexpr int kCompressionLevel = 1;
 
 constexpr ARGB kOpaqueBlack = 0xFF000000u;

@@ -31,7 +31,7 @@ std::vector<ARGB> GreyRamp(UINT levels) {
 }
 
 ImageBuffer Picture(PixelFormat format, Table table, uint32_t seed) {
-    const UINT depthLevels = 1u << GetPixelFormatSize(format);
+    const UINT depthLevels = IsIndexedPixelFormat(format) ? 1u << GetPixelFormatSize(format) : 0;
     UINT randomEntries = 0;
     if (table == Table::kRandom || table == Table::kRandomWithAlpha)
         randomEntries = depthLevels;
