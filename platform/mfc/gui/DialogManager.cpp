@@ -4,7 +4,9 @@
 #include <wx/dialog.h>
 #include <wx/listbox.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #include <unordered_map>
 
 #include "platform/mfc/gui/DeviceContext.h"
@@ -113,12 +115,30 @@ int DefaultId(const DLGTEMPLATEEX& dialogTemplate) {
     return IDOK;
 }
 
+// The next control after from (or before it, going back) that takes the
+// focus from the keyboard, in template order, round the end.
+wxWindow* NextTabStop(wxDialog& dialog, wxWindow* from, bool backward) {
+    std::vector<wxWindow*> stops;
+    for (wxWindow* child : dialog.GetChildren()) {
+        if ((GetWindowLongPtrA(HwndFromWindow(child), GWL_STYLE) & WS_TABSTOP) &&
+            child->IsShown() && child->IsEnabled()) {
+            stops.push_back(child);
+        }
+    }
+    if (stops.empty()) return nullptr;
+    auto at = std::find(stops.begin(), stops.end(), from);
+    if (at == stops.end()) return backward ? stops.back() : stops.front();
+    const size_t index = static_cast<size_t>(at - stops.begin());
+    return stops[(index + (backward ? stops.size() - 1 : 1)) % stops.size()];
+}
+
 void SendCommand(HWND dialog, int id) {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(id), BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-// What the toolkit reports to the dialog becomes the messages a dialog gets.
+// What the toolkit reports to the dialog becomes the messages a dialog gets,
+// and its keys are read as the dialog manager reads them.
 void DeliverMessages(wxDialog& dialog) {
     const HWND hWnd = HwndFromWindow(&dialog);
     dialog.Bind(wxEVT_BUTTON, [hWnd](wxCommandEvent& event) {
@@ -131,6 +151,17 @@ void DeliverMessages(wxDialog& dialog) {
             case WXK_ESCAPE:
                 SendCommand(hWnd, IDCANCEL);
                 return;
+            case WXK_TAB:
+                // Tab follows the template's order, not the controls' places.
+                if (!event.HasAnyModifiers() || event.GetModifiers() == wxMOD_SHIFT) {
+                    wxWindow* focus = wxWindow::FindFocus();
+                    while (focus != nullptr && focus->GetParent() != &dialog) focus = focus->GetParent();
+                    if (wxWindow* next = NextTabStop(dialog, focus, event.ShiftDown())) {
+                        next->SetFocus();
+                    }
+                    return;
+                }
+                break;
             case WXK_F1:
                 // A request for help becomes the help command.
                 SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(ID_HELP), 0), 0);

@@ -167,15 +167,20 @@ BOOL UpdateWindow(HWND hWnd) {
 }
 
 int GetSystemMetrics(int index) {
+    // Where the desktop names no icon size, the platform's own: 32 and 16.
+    auto metric = [](wxSystemMetric which, int fallback) {
+        const int value = wxSystemSettings::GetMetric(which);
+        return value > 0 ? value : fallback;
+    };
     switch (index) {
         case SM_CXICON:
-            return wxSystemSettings::GetMetric(wxSYS_ICON_X);
+            return metric(wxSYS_ICON_X, 32);
         case SM_CYICON:
-            return wxSystemSettings::GetMetric(wxSYS_ICON_Y);
+            return metric(wxSYS_ICON_Y, 32);
         case SM_CXSMICON:
-            return wxSystemSettings::GetMetric(wxSYS_SMALLICON_X);
+            return metric(wxSYS_SMALLICON_X, 16);
         case SM_CYSMICON:
-            return wxSystemSettings::GetMetric(wxSYS_SMALLICON_Y);
+            return metric(wxSYS_SMALLICON_Y, 16);
     }
     return 0;
 }
