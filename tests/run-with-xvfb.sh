@@ -15,6 +15,8 @@ for _ in $(seq 200); do
   sleep 0.05
 done
 export DISPLAY=":$(head -n1 "$work/display")"
+# Desktop settings stay in memory: the tests change none of the user's.
+export GSETTINGS_BACKEND=memory
 # The toolkit and its libraries keep caches that the leak checker would
 # otherwise report as leaks of ours.
 export LSAN_OPTIONS="suppressions=$(dirname "$0")/gui-leaks.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"

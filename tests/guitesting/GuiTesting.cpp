@@ -111,13 +111,14 @@ std::string RunCommand(const std::string& command) {
 }
 
 void SendKeys(unsigned long xWindow, const std::string& keys) {
-    RunCommand("xdotool windowfocus --sync " + std::to_string(xWindow) + " key --delay 30 " + keys);
+    // Not --sync: it waits for ever when the window has the focus already.
+    RunCommand("timeout 10 xdotool windowfocus " + std::to_string(xWindow) + " sleep 0.1 key --delay 30 " + keys);
     PumpFor(100);
 }
 
 void TypeText(unsigned long xWindow, const std::string& text) {
-    RunCommand("xdotool windowfocus --sync " + std::to_string(xWindow) +
-               " type --delay 20 '" + text + "'");
+    RunCommand("timeout 10 xdotool windowfocus " + std::to_string(xWindow) +
+               " sleep 0.1 type --delay 20 '" + text + "'");
     PumpFor(100);
 }
 
@@ -134,6 +135,15 @@ void RequestClose(unsigned long xWindow) {
     XSendEvent(display, xWindow, False, NoEventMask, &event);
     XCloseDisplay(display);
     PumpFor(100);
+}
+
+void ClickWithMouse(HWND control) {
+    wxWindow* window = WindowFromHwnd(control);
+    const wxPoint centre =
+        window->ClientToScreen(wxPoint(window->GetSize().x / 2, window->GetSize().y / 2));
+    RunCommand("xdotool mousemove --sync " + std::to_string(centre.x) + " " +
+               std::to_string(centre.y) + " click 1");
+    PumpFor(200);
 }
 
 wxWindow* FocusedWindow() { return wxWindow::FindFocus(); }

@@ -33,6 +33,8 @@ wxRect AllocationOf(wxWindow* window);
 // ("Tab", "Escape", "ctrl+l", ...).
 void SendKeys(unsigned long xWindow, const std::string& keys);
 void TypeText(unsigned long xWindow, const std::string& text);
+// Clicks a control with the mouse, through the X server.
+void ClickWithMouse(HWND control);
 // Asks the window to close, as a window manager does for its close box and
 // Alt+F4 (WM_DELETE_WINDOW).
 void RequestClose(unsigned long xWindow);

@@ -13,54 +13,12 @@
 #include <vector>
 
 #include "platform/mfc/gui/DialogManager.h"
-#include "platform/mfc/gui/OpenFileChooser.h"
 #include "tests/guitesting/GuiTesting.h"
+#include "tests/guitesting/ScriptedChooser.h"
 #include "tests/ui/RecordingShrinkFile.h"
 #include "ui/DorvaluneDlg.h"
 
 namespace {
-
-// Answers the open-file dialog with the next of its prepared selections; an
-// empty one cancels.
-using Answers = std::vector<std::vector<std::string>>;
-
-class ScriptedChooser : public COpenFileChooser {
-public:
-    explicit ScriptedChooser(Answers answers)
-        : m_answers(std::move(answers)) {
-        AfxSetOpenFileChooserForTesting(this);
-    }
-    ~ScriptedChooser() override { AfxSetOpenFileChooserForTesting(nullptr); }
-    ScriptedChooser(const ScriptedChooser&) = delete;
-    ScriptedChooser& operator=(const ScriptedChooser&) = delete;
-
-    // What the open-file dialog was asked for.
-    struct Request {
-        std::string filter;  // up to and with the zero that ends the list
-        std::string defaultExtension;
-        DWORD flags;
-        DWORD bufferSize;
-        char firstCharacter;
-    };
-
-    bool Choose(const OPENFILENAMEA& ofn, std::vector<std::string>& paths) override {
-        std::string filter;
-        for (const char* part = ofn.lpstrFilter; *part != 0; part += std::strlen(part) + 1) {
-            filter.append(part, std::strlen(part) + 1);
-        }
-        filter.push_back('\0');
-        m_asked.push_back({filter, ofn.lpstrDefExt, ofn.Flags, ofn.nMaxFile, ofn.lpstrFile[0]});
-        if (m_next >= m_answers.size()) return false;
-        paths = m_answers[m_next++];
-        return !paths.empty();
-    }
-    const std::vector<Request>& Asked() const { return m_asked; }
-
-private:
-    Answers m_answers;
-    size_t m_next = 0;
-    std::vector<Request> m_asked;
-};
 
 wxWindow* Window(HWND hWnd) { return WindowFromHwnd(hWnd); }
 
@@ -79,15 +37,6 @@ std::vector<std::string> Listed(HWND dialog) {
 void ClickAddBitmaps(HWND dialog) {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ADD_BITMAPS, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_ADD_BITMAPS)));
-}
-
-// Clicks a control with the mouse, through the X server.
-void Click(HWND control) {
-    wxWindow* window = Window(control);
-    const wxPoint centre = window->ClientToScreen(wxPoint(window->GetSize().x / 2, window->GetSize().y / 2));
-    RunCommand("xdotool mousemove --sync " + std::to_string(centre.x) + " " +
-               std::to_string(centre.y) + " click 1");
-    PumpFor(200);
 }
 
 class MainDialogTest : public ::testing::Test {
@@ -186,7 +135,7 @@ TEST_F(MainDialogTest, OkHasTheFocusFirstAndTabMovesItToTheListThenToAddBitmapsA
         auto focusIs = [&](int id) {
             return PumpUntil([&] { return FocusedWindow() == Window(GetDlgItem(hWnd, id)); }, 2000);
         };
-        RunCommand("xdotool windowfocus --sync " + std::to_string(xWindow));
+        RunCommand("timeout 10 xdotool windowfocus " + std::to_string(xWindow));
         EXPECT_TRUE(focusIs(IDOK));
         EXPECT_EQ(static_cast<wxDialog*>(Window(hWnd))->GetDefaultItem(),
                   Window(GetDlgItem(hWnd, IDOK)));
@@ -235,7 +184,7 @@ TEST_F(MainDialogTest, OkHandsEveryListedFileToTheFileJobInListOrderThenEnds) {
     const INT_PTR result = Run([](HWND hWnd, unsigned long) {
         ClickAddBitmaps(hWnd);
         ClickAddBitmaps(hWnd);
-        Click(GetDlgItem(hWnd, IDOK));
+        ClickWithMouse(GetDlgItem(hWnd, IDOK));
     });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(ShrunkPaths(),
@@ -310,11 +259,11 @@ TEST_F(MainDialogTest, AFrameworkExceptionInTheRunIsReportedAndLeavesTheDialogOp
             reported = RunCommand("xdotool search --name '^dorvalune-exception-test$'");
             if (reported.empty()) return;
             answer.Stop();
-            RunCommand("xdotool windowfocus --sync " + reported.substr(0, reported.find('\n')) +
-                       " key Return");
+            RunCommand("timeout 10 xdotool windowfocus " + reported.substr(0, reported.find('\n')) +
+                       " sleep 0.1 key Return");
         });
         answer.Start(200);
-        Click(GetDlgItem(hWnd, IDOK));
+        ClickWithMouse(GetDlgItem(hWnd, IDOK));
         PumpUntil([&] { return !answer.IsRunning(); });
         PumpFor(300);
         stillOpen = Window(hWnd)->IsShown();
