@@ -27,8 +27,7 @@ std::uintptr_t StackLimit() {
 bool CScratchBuffers::StackCanSpare(size_t bytes) {
     // The stack grows down: what is left lies between here and its limit.
     // Measuring instead of probing means no fault can happen during the test.
-    volatile char marker = 0;
-    const auto here = reinterpret_cast<std::uintptr_t>(&marker);
+    const auto here = reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0));
     const std::uintptr_t limit = StackLimit();
     return limit != 0 && here > limit && here - limit >= bytes;
 }

@@ -1,7 +1,43 @@
 // The job that shrinks one file in place: load it, keep the original under
 // its backup name, write the half-size image under the file's own path.
+// After every job either the path holds the new image and the backup the
+// untouched original, or everything is as it was.
 #pragma once
 
 #include "platform/mfc/AfxString.h"
 
+enum class ShrinkOutcome {
+    Shrunk,
+    Missing,        // no file at the path
+    Unreadable,     // not a regular file, or no permission to read it
+    NotDecodable,   // not an image, damaged, or a format without a decoder
+    TooSmall,       // a side of one pixel halves to nothing
+    NoEncoder,      // no encoder writes the path's extension
+    BackupExists,   // a file of the backup name is there already
+    BackupFailed,   // the backup could not be made (permissions, name too long...)
+    CannotCreate,   // no memory for the half-size image
+    CannotWrite,    // the half-size image could not be written
+};
+
+struct ShrinkReport {
+    ShrinkOutcome outcome = ShrinkOutcome::NotDecodable;
+    CString backupName;
+    LONG width = 0;
+    LONG height = 0;
+    LONG newWidth = 0;
+    LONG newHeight = 0;
+    // The platform's last error where a file operation failed, else 0.
+    DWORD error = 0;
+};
+
+// "old" put directly after the last '/', or in front of a path without one.
+CString BackupNameFor(const CString& path);
+
+// The job, reporting what it did.
+ShrinkReport ShrinkFileWithReport(const CString& path);
+
+// The job as the batch run calls it: the outcome is not looked at.
 void ShrinkFile(const CString& path);
+
+// Plain words for an outcome, as the command line reports it.
+const char* DescribeOutcome(ShrinkOutcome outcome);

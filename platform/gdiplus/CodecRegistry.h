@@ -33,3 +33,9 @@ const std::vector<CodecEntry>& Codecs();
 
 // The entry whose signature the data carries, or null.
 const CodecEntry* FindCodecForData(const BYTE* data, size_t size);
+
+namespace gdiplus_testing {
+// Appends a codec after the library's own, for tests that need a format of
+// their own. Not for use while other threads read the table.
+void AddCodec(const CodecEntry& entry);
+}  // namespace gdiplus_testing

@@ -52,7 +52,7 @@ constexpr PixelFormat PixelFormat32bppARGB = 0x0026200A;
 constexpr PixelFormat PixelFormat32bppPARGB = 0x000E200B;
 constexpr PixelFormat PixelFormat48bppRGB = 0x0010300C;
 constexpr PixelFormat PixelFormat64bppARGB = 0x0034400D;
-constexpr PixelFormat PixelFormat64bppPARGB = 0x001A400E;
+constexpr PixelFormat PixelFormat64bppPARGB = 0x001C400E;
 
 constexpr UINT GetPixelFormatSize(PixelFormat format) { return (format >> 8) & 0xFF; }
 constexpr bool IsIndexedPixelFormat(PixelFormat format) {

@@ -158,6 +158,11 @@ void ReadRowArgb(const ImageView& image, UINT y, ARGB* out) {
     }
 }
 
+bool IsWritableFormat(PixelFormat format) {
+    return format == PixelFormat24bppRGB || format == PixelFormat32bppRGB ||
+           format == PixelFormat32bppARGB;
+}
+
 bool WriteRowArgb(const ARGB* in, UINT count, PixelFormat format, BYTE* out) {
     switch (format) {
         case PixelFormat24bppRGB:
@@ -185,9 +190,7 @@ bool WriteRowArgb(const ARGB* in, UINT count, PixelFormat format, BYTE* out) {
 
 Status ConvertImage(const ImageView& source, PixelFormat targetFormat, BYTE* targetScan0,
                     INT targetStride) {
-    if (!IsReadableFormat(source.format) ||
-        (targetFormat != PixelFormat24bppRGB && targetFormat != PixelFormat32bppRGB &&
-         targetFormat != PixelFormat32bppARGB)) {
+    if (!IsReadableFormat(source.format) || !IsWritableFormat(targetFormat)) {
         return InvalidParameter;
     }
     std::vector<ARGB> row;

@@ -14,6 +14,9 @@ bool IsReadableFormat(PixelFormat format);
 // without alpha read as opaque.
 void ReadRowArgb(const ImageView& image, UINT y, ARGB* out);
 
+// True for the formats that WriteRowArgb writes.
+bool IsWritableFormat(PixelFormat format);
+
 // Writes count ARGB values as pixels of 24bppRGB, 32bppRGB (fourth byte 255)
 // or 32bppARGB. Returns false for any other target format.
 bool WriteRowArgb(const ARGB* in, UINT count, PixelFormat format, BYTE* out);

@@ -1,5 +1,6 @@
 #include "platform/win32/Gdi.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -10,6 +11,9 @@ namespace {
 
 constexpr std::uint32_t kBitmapMagic = 0x424D4150;  // "BMAP"
 constexpr std::uint32_t kDcMagic = 0x4D444443;      // "MDDC"
+
+std::atomic<int> g_liveDeviceContexts{0};
+std::atomic<int> g_liveSections{0};
 
 }  // namespace
 
@@ -37,6 +41,7 @@ namespace {
 // Every new memory DC starts with this 1 x 1 monochrome bitmap selected, as on
 // the platform; it is never deleted.
 HBITMAP__* StockBitmap() {
+    static BYTE stockBits[4] = {0, 0, 0, 0};
     static HBITMAP__ stock = [] {
         HBITMAP__ b;
         b.stock = true;
@@ -46,11 +51,10 @@ HBITMAP__* StockBitmap() {
         b.header.biPlanes = 1;
         b.header.biBitCount = 1;
         b.colors[1] = {255, 255, 255, 0};
+        b.bits = stockBits;
+        b.rowBytes = 4;
         return b;
     }();
-    static BYTE stockBits[4] = {0, 0, 0, 0};
-    stock.bits = stockBits;
-    stock.rowBytes = 4;
     return &stock;
 }
 
@@ -203,6 +207,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
         return nullptr;
     }
     auto* bitmap = new HBITMAP__;
+    ++g_liveSections;
     bitmap->header = h;
     bitmap->header.biSizeImage = static_cast<DWORD>(total);
     bitmap->bits = memory;
@@ -279,6 +284,7 @@ HDC CreateCompatibleDC(HDC) {
         return nullptr;
     }
     dc->selected = StockBitmap();
+    ++g_liveDeviceContexts;
     return dc;
 }
 
@@ -304,6 +310,7 @@ BOOL DeleteDC(HDC dc) {
     if (!d->selected->stock) d->selected->selectedInto = nullptr;
     d->magic = 0;
     delete d;
+    --g_liveDeviceContexts;
     return TRUE;
 }
 
@@ -319,6 +326,7 @@ BOOL DeleteObject(HGDIOBJ object) {
     std::free(b->bits);
     b->magic = 0;
     delete b;
+    --g_liveSections;
     return TRUE;
 }
 
@@ -411,3 +419,8 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
             return CLR_INVALID;
     }
 }
+
+namespace gdi_testing {
+int LiveDeviceContexts() { return g_liveDeviceContexts.load(); }
+int LiveSections() { return g_liveSections.load(); }
+}  // namespace gdi_testing

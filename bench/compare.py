@@ -1,0 +1,165 @@
+#!/usr/bin/python3
+"""Whole-process comparison of dorvalune-shrink with the tools a user would
+pick instead, on the same inputs, side by side in one run.
+
+Makes its inputs, runs every case a few times after a warm-up on a fresh copy
+of the input (the copy is not timed), and prints the median wall time, the
+peak resident memory and the ratio to each peer.
+
+    bench/compare.py [--runs N] [--work DIR] [--shrink PATH]
+"""
+import argparse
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+import numpy as np
+from PIL import Image
+
+
+def picture(width, height, seed):
+    """A smooth picture with key-coloured blobs over about a fifth of it."""
+    rng = np.random.default_rng(seed)
+    y, x = np.mgrid[0:height, 0:width].astype(np.float32)
+    rgb = np.empty((height, width, 3), np.uint8)
+    rgb[..., 0] = (127 + 120 * np.sin(x / 97.0 + y / 151.0)).astype(np.uint8)
+    rgb[..., 1] = (127 + 120 * np.cos(y / 83.0)).astype(np.uint8)
+    rgb[..., 2] = ((x + y) / (width + height) * 255).astype(np.uint8)
+    rgb += rng.integers(0, 6, rgb.shape, dtype=np.uint8)
+    # Key blobs: runs of key colour in random rows, about 20 percent in all.
+    key = np.zeros((height, width), bool)
+    cells = rng.random((height // 16 + 1, width // 16 + 1)) < 0.2
+    key |= np.kron(cells, np.ones((16, 16), bool))[:height, :width]
+    rgb[key] = (255, 0, 128)
+    return Image.fromarray(rgb, "RGB")
+
+
+def make_inputs(work):
+    os.makedirs(work, exist_ok=True)
+    done = os.path.join(work, ".made")
+    if os.path.exists(done):
+        return
+    print("making inputs in", work, flush=True)
+    big = picture(8000, 6000, 1)
+    big.save(os.path.join(work, "big24.bmp"))
+    big.save(os.path.join(work, "big.png"), compress_level=6)
+    big.save(os.path.join(work, "big.jpg"), quality=90)
+    small = picture(4000, 3000, 2)
+    small.quantize(colors=256, method=Image.Quantize.MEDIANCUT).save(
+        os.path.join(work, "pal8.bmp"))
+    sprites = os.path.join(work, "sprites")
+    os.makedirs(sprites, exist_ok=True)
+    rng = np.random.default_rng(3)
+    for i in range(500):
+        w, h = (int(v) for v in rng.integers(64, 257, 2))
+        picture(w, h, 100 + i).save(os.path.join(sprites, "sprite%03d.bmp" % i))
+    open(done, "w").close()
+
+
+def run_once(command, cwd):
+    """Wall time and peak resident set (MiB) of one run."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.PIPE)
+    _, status, usage = os.wait4(process.pid, 0)
+    elapsed = time.perf_counter() - start
+    error = process.stderr.read().decode(errors="replace")
+    process.stderr.close()
+    if os.waitstatus_to_exitcode(status) != 0:
+        raise RuntimeError("%s failed: %s" % (" ".join(command), error.strip()))
+    return elapsed, usage.ru_maxrss / 1024.0
+
+
+def measure(name, source, command_for, runs, work):
+    """Median time and peak memory of a command over fresh copies of source."""
+    scratch = os.path.join(work, "scratch")
+    times, peaks = [], []
+    for attempt in range(runs + 1):
+        shutil.rmtree(scratch, ignore_errors=True)
+        os.makedirs(scratch)
+        if os.path.isdir(source):
+            target = os.path.join(scratch, "in")
+            shutil.copytree(source, target)
+        else:
+            target = os.path.join(scratch, os.path.basename(source))
+            shutil.copy(source, target)
+        command = command_for(target)
+        subprocess.run(["sync"])
+        elapsed, peak = run_once(command, scratch)
+        if attempt > 0:  # the first run warms the caches
+            times.append(elapsed)
+            peaks.append(peak)
+    shutil.rmtree(scratch, ignore_errors=True)
+    return statistics.median(times), max(peaks)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--work", default="/tmp/dorvalune-compare")
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser.add_argument("--shrink",
+                        default=os.path.join(here, "..", "build", "cli", "dorvalune-shrink"))
+    args = parser.parse_args()
+    shrink = os.path.abspath(args.shrink)
+    make_inputs(args.work)
+
+    def out(path, suffix=None):
+        base, ext = os.path.splitext(path)
+        return base + ".out" + (suffix or ext)
+
+    def sprites(tool):
+        def command(folder):
+            files = sorted(os.path.join(folder, f) for f in os.listdir(folder))
+            if tool == "dorvalune":
+                return [shrink, "--quiet"] + files
+            if tool == "gm":
+                return ["gm", "mogrify", "-sample", "50%"] + files
+            return ["mogrify", "-sample", "50%"] + files
+        return command
+
+    peers = {
+        "dorvalune-shrink": lambda f: [shrink, "--quiet", f],
+        "gm -sample": lambda f: ["gm", "convert", f, "-sample", "50%", out(f)],
+        "convert -sample": lambda f: ["convert", f, "-sample", "50%", out(f)],
+        "convert -scale": lambda f: ["convert", f, "-scale", "50%", out(f)],
+        "vips subsample": lambda f: ["vips", "subsample", f, out(f), "2", "2"],
+    }
+    cases = [("24-bit BMP 8000x6000", "big24.bmp"), ("8-bit BMP 4000x3000", "pal8.bmp"),
+             ("PNG 8000x6000", "big.png"), ("JPEG 8000x6000", "big.jpg")]
+    available = {name: shutil.which(cmd("x.bmp")[0]) is not None for name, cmd in peers.items()}
+    for title, name in cases:
+        source = os.path.join(args.work, name)
+        print("\n%s (%d runs, median)" % (title, args.runs))
+        results = {}
+        for peer, command in peers.items():
+            if not available[peer]:
+                print("  %-18s not installed" % peer)
+                continue
+            try:
+                results[peer] = measure(peer, source, command, args.runs, args.work)
+            except RuntimeError as error:
+                print("  %-18s failed: %s" % (peer, error))
+        ours = results.get("dorvalune-shrink")
+        for peer, (seconds, peak) in results.items():
+            ratio = "" if ours is None or peer == "dorvalune-shrink" else \
+                "  dorvalune/peer %.2f" % (ours[0] / seconds)
+            print("  %-18s %7.3f s  %7.1f MiB peak%s" % (peer, seconds, peak, ratio))
+
+    print("\n500 sprites, 64 to 256 pixels a side (%d runs, median)" % args.runs)
+    folder = os.path.join(args.work, "sprites")
+    results = {}
+    for label, tool in (("dorvalune-shrink", "dorvalune"), ("gm mogrify -sample", "gm"),
+                        ("mogrify -sample", "im")):
+        results[label] = measure(label, folder, sprites(tool), args.runs, args.work)
+    ours = results["dorvalune-shrink"][0]
+    for label, (seconds, peak) in results.items():
+        ratio = "" if label == "dorvalune-shrink" else "  dorvalune/peer %.2f" % (ours / seconds)
+        print("  %-18s %7.3f s  %7.1f MiB peak%s" % (label, seconds, peak, ratio))
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,107 @@
+// dorvalune-shrink: the file job of the window, for scripts. Reports what it
+// did with every file and sets the exit status accordingly.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cli/ParallelJobs.h"
+#include "shrink/ShrinkFile.h"
+
+namespace {
+
+constexpr int kAllShrunk = 0;
+constexpr int kSomePassedOver = 1;
+constexpr int kUsageError = 2;
+
+const char kUsage[] =
+    "Usage: dorvalune-shrink [--quiet] [--jobs N] [--] FILE...\n"
+    "Halves the width and height of each image FILE in place. The original is\n"
+    "kept beside it with \"old\" in front of its name; the half-size image is\n"
+    "written under FILE in the format its extension names. The colour red 255,\n"
+    "green 0, blue 128 is treated as transparent.\n"
+    "\n"
+    "  --quiet     report only the files that were passed over\n"
+    "  --jobs N    shrink up to N files at once (default: one per processor)\n"
+    "  --help      show this text\n"
+    "  --version   show the version\n"
+    "\n"
+    "Exit status: 0 when every file was shrunk, 1 when any was passed over,\n"
+    "2 for a usage error.\n";
+
+std::string BaseName(const CString& path) {
+    const int slash = path.ReverseFind('/');
+    return std::string(path.GetString() + slash + 1);
+}
+
+// One line per file: what became of it, on stdout when shrunk, else on stderr.
+void Report(const CString& path, const ShrinkReport& report, bool quiet) {
+    if (report.outcome == ShrinkOutcome::Shrunk) {
+        if (!quiet) {
+            std::printf("shrunk %s %ldx%ld -> %ldx%ld, original kept as %s\n", path.GetString(),
+                        static_cast<long>(report.width), static_cast<long>(report.height),
+                        static_cast<long>(report.newWidth), static_cast<long>(report.newHeight),
+                        BaseName(report.backupName).c_str());
+        }
+        return;
+    }
+    std::fprintf(stderr, "passed over %s: %s\n", path.GetString(),
+                 DescribeOutcome(report.outcome));
+}
+
+bool ParseJobs(const char* text, unsigned& jobs) {
+    char* end = nullptr;
+    const unsigned long value = std::strtoul(text, &end, 10);
+    if (end == text || *end != '\0' || value == 0 || value > 1024) return false;
+    jobs = static_cast<unsigned>(value);
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    bool quiet = false;
+    unsigned jobs = DefaultJobCount();
+    std::vector<CString> files;
+    bool options = true;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (options && std::strcmp(arg, "--") == 0) {
+            options = false;
+        } else if (options && std::strcmp(arg, "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return kAllShrunk;
+        } else if (options && std::strcmp(arg, "--version") == 0) {
+            std::puts("dorvalune-shrink 1.0.0.1");
+            return kAllShrunk;
+        } else if (options && std::strcmp(arg, "--quiet") == 0) {
+            quiet = true;
+        } else if (options && std::strcmp(arg, "--jobs") == 0) {
+            if (i + 1 >= argc || !ParseJobs(argv[++i], jobs)) {
+                std::fprintf(stderr, "dorvalune-shrink: --jobs needs a number from 1 to 1024\n");
+                return kUsageError;
+            }
+        } else if (options && std::strncmp(arg, "--jobs=", 7) == 0) {
+            if (!ParseJobs(arg + 7, jobs)) {
+                std::fprintf(stderr, "dorvalune-shrink: --jobs needs a number from 1 to 1024\n");
+                return kUsageError;
+            }
+        } else if (options && arg[0] == '-' && arg[1] != '\0') {
+            std::fprintf(stderr, "dorvalune-shrink: unknown option %s\n%s", arg, kUsage);
+            return kUsageError;
+        } else {
+            files.emplace_back(arg);
+        }
+    }
+    if (files.empty()) {
+        std::fputs(kUsage, stderr);
+        return kUsageError;
+    }
+
+    bool allShrunk = true;
+    RunInParallel(files, jobs, [&](const CString& path, const ShrinkReport& report) {
+        Report(path, report, quiet);
+        if (report.outcome != ShrinkOutcome::Shrunk) allShrunk = false;
+    });
+    return allShrunk ? kAllShrunk : kSomePassedOver;
+}

@@ -1,0 +1,24 @@
+// The code page in which narrow Paths are converted to UTF-16 for the codec
+// library.
+#pragma once
+
+#include "platform/win32/WinTypes.h"
+
+using CodePageRule = UINT (*)();
+
+// The first call picks the rule for the system it runs on and keeps it; every
+// call returns the code page of the kept rule.
+UINT GetConversionCodePage();
+
+// Systems that convert by the calling thread's ANSI code page: CP_THREAD_ACP.
+UINT ConstantCodePageRule();
+// Older systems: the default ANSI code page of the thread's locale, else the
+// system's. Asked afresh at every call.
+UINT LocaleCodePageRule();
+
+namespace conversion_testing {
+// The rule that the next GetConversionCodePage runs.
+CodePageRule CurrentRule();
+// Points back at the chooser, so the next call picks again.
+void ResetConversionCodePage();
+}  // namespace conversion_testing

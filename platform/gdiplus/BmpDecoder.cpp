@@ -1,0 +1,47 @@
+#include "platform/gdiplus/BmpDecoder.h"
+
+#include <new>
+
+#include "platform/gdiplus/BmpBitfieldRows.h"
+#include "platform/gdiplus/BmpHeader.h"
+#include "platform/gdiplus/BmpRle.h"
+#include "platform/gdiplus/BmpStoredRows.h"
+
+bool SniffBmp(const BYTE* data, size_t size) {
+    return data != nullptr && size >= 2 && data[0] == 'B' && data[1] == 'M';
+}
+
+Status DecodeBmp(const BYTE* data, size_t size, ImageBuffer& out) {
+    out = ImageBuffer();
+    BmpHeader header;
+    if (const Status status = ReadBmpHeader(data, size, header); status != Ok)
+        return status;
+
+    ImageBuffer image;
+    if (const Status status = image.Allocate(header.format, header.width, header.height);
+        status != Ok) {
+        return status;
+    }
+    Status status = Ok;
+    try {
+        if (IsIndexedPixelFormat(header.format))
+            ReadBmpPalette(data, header, image.Palette());
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
+    switch (header.encoding) {
+        case BmpEncoding::kStoredRows:
+            status = ReadBmpStoredRows(data, header, image);
+            break;
+        case BmpEncoding::kBitfields:
+            ReadBmpBitfieldRows(data, header, image);
+            break;
+        case BmpEncoding::kRle8:
+        case BmpEncoding::kRle4:
+            status = ReadBmpRle(data, header, image);
+            break;
+    }
+    if (status == Ok)
+        out = std::move(image);
+    return status;
+}

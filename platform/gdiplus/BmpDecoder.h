@@ -1,0 +1,17 @@
+// The BMP decoder: every header from OS/2 1.x to V5, uncompressed, bit-field
+// and RLE pixels, kept at the file's own depth where the library can hold it.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/gdiplus/ImageBuffer.h"
+
+// True when the data starts with the "BM" signature.
+bool SniffBmp(const BYTE* data, size_t size);
+
+// Checks the whole header, then allocates and decodes the picture into `out`.
+// Returns GenericError for malformed or truncated data, NotImplemented for a
+// valid file we do not decode (embedded JPEG or PNG, OS/2 Huffman and RLE24,
+// 2 and 64 bpp), ValueOverflow beyond the library's caps and OutOfMemory when
+// the heap refuses. `out` is left empty on every failure.
+Status DecodeBmp(const BYTE* data, size_t size, ImageBuffer& out);

@@ -1,0 +1,135 @@
+#include "platform/gdiplus/BmpEncoder.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+
+static_assert(std::endian::native == std::endian::little,
+              "the Win32 header structures are written as little-endian bytes");
+
+namespace {
+
+constexpr WORD kBmpSignature = 0x4D42;  // "BM"
+constexpr LONG kPelsPerMeterAt96Dpi = 3780;
+constexpr DWORD kRgb565Masks[] = {0xF800, 0x07E0, 0x001F};
+
+struct Layout {
+    WORD bitCount;
+    DWORD compression;
+};
+
+bool ChooseLayout(PixelFormat format, Layout& layout) {
+    switch (format) {
+        case PixelFormat1bppIndexed:
+        case PixelFormat4bppIndexed:
+        case PixelFormat8bppIndexed:
+        case PixelFormat16bppRGB555:
+        case PixelFormat24bppRGB:
+        case PixelFormat32bppRGB:
+        case PixelFormat32bppARGB:
+            layout = {static_cast<WORD>(GetPixelFormatSize(format)), BI_RGB};
+            return true;
+        case PixelFormat16bppRGB565:
+            layout = {16, BI_BITFIELDS};
+            return true;
+        default:
+            return false;
+    }
+}
+
+UINT IndexAt(const BYTE* row, UINT x, UINT bits) {
+    const UINT perByte = 8 / bits;
+    const UINT shift = (perByte - 1 - x % perByte) * bits;
+    return (row[x / perByte] >> shift) & ((1u << bits) - 1);
+}
+
+UINT PaletteCount(const ImageView& image) {
+    return image.palette != nullptr ? image.paletteCount : 0;
+}
+
+// Indices past the view's palette read as opaque black, so the table written
+// reaches the largest index used, padded with black; a reader then finds a
+// colour for every pixel.
+UINT ColourTableEntries(const ImageView& image, UINT bits) {
+    const UINT depthEntries = 1u << bits;
+    UINT entries = std::min(PaletteCount(image), depthEntries);
+    if (entries == depthEntries)
+        return entries;
+    for (UINT y = 0; y < image.height; ++y) {
+        const BYTE* row = image.Row(y);
+        for (UINT x = 0; x < image.width; ++x)
+            entries = std::max(entries, IndexAt(row, x, bits) + 1);
+    }
+    return entries;
+}
+
+}  // namespace
+
+Status EncodeBmp(const ImageView& image, std::vector<BYTE>& out) {
+    Layout layout;
+    if (!ChooseLayout(image.format, layout) || image.scan0 == nullptr || image.width == 0 ||
+        image.height == 0 || image.width > INT32_MAX || image.height > INT32_MAX) {
+        return InvalidParameter;
+    }
+    const bool indexed = IsIndexedPixelFormat(image.format);
+    const UINT tableEntries = indexed ? ColourTableEntries(image, layout.bitCount) : 0;
+    const size_t maskBytes = layout.compression == BI_BITFIELDS ? sizeof(kRgb565Masks) : 0;
+    const size_t rowBits = static_cast<size_t>(image.width) * layout.bitCount;
+    const size_t rowBytes = (rowBits + 7) / 8;
+    const size_t stride = (rowBits + 31) / 32 * 4;
+    const size_t pixelOffset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + maskBytes +
+                               tableEntries * sizeof(RGBQUAD);
+    const unsigned long long imageBytes = static_cast<unsigned long long>(stride) * image.height;
+    if (imageBytes > 0xFFFFFFFFull - pixelOffset)
+        return ValueOverflow;
+
+    std::vector<BYTE> file;
+    try {
+        file.resize(pixelOffset + imageBytes);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
+
+    BITMAPFILEHEADER fileHeader{};
+    fileHeader.bfType = kBmpSignature;
+    fileHeader.bfSize = static_cast<DWORD>(file.size());
+    fileHeader.bfOffBits = static_cast<DWORD>(pixelOffset);
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof(BITMAPINFOHEADER);
+    info.biWidth = static_cast<LONG>(image.width);
+    info.biHeight = static_cast<LONG>(image.height);  // positive: bottom-up rows
+    info.biPlanes = 1;
+    info.biBitCount = layout.bitCount;
+    info.biCompression = layout.compression;
+    info.biSizeImage = static_cast<DWORD>(imageBytes);
+    info.biXPelsPerMeter = kPelsPerMeterAt96Dpi;
+    info.biYPelsPerMeter = kPelsPerMeterAt96Dpi;
+    // Zero says the table holds all 2^depth entries.
+    if (indexed && tableEntries < (1u << layout.bitCount))
+        info.biClrUsed = tableEntries;
+
+    BYTE* p = file.data();
+    std::memcpy(p, &fileHeader, sizeof(fileHeader));
+    p += sizeof(fileHeader);
+    std::memcpy(p, &info, sizeof(info));
+    p += sizeof(info);
+    std::memcpy(p, kRgb565Masks, maskBytes);
+    p += maskBytes;
+    for (UINT i = 0; i < tableEntries; ++i, p += sizeof(RGBQUAD)) {
+        const ARGB colour = i < PaletteCount(image) ? image.palette[i] : 0;
+        const RGBQUAD entry = {static_cast<BYTE>(colour), static_cast<BYTE>(colour >> 8),
+                               static_cast<BYTE>(colour >> 16), 0};
+        std::memcpy(p, &entry, sizeof(entry));
+    }
+    // Bits after the last index of a row are padding and written as zero.
+    const BYTE tailMask = static_cast<BYTE>(0xFF00 >> (rowBits % 8 == 0 ? 8 : rowBits % 8));
+    for (UINT y = 0; y < image.height; ++y) {
+        BYTE* row = p + static_cast<size_t>(image.height - 1 - y) * stride;
+        std::memcpy(row, image.Row(y), rowBytes);
+        if (indexed)
+            row[rowBytes - 1] &= tailMask;
+    }
+    out.swap(file);
+    return Ok;
+}

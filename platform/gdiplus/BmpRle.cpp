@@ -1,0 +1,118 @@
+#include "platform/gdiplus/BmpRle.h"
+
+namespace {
+
+// Second byte of an escape (a first byte of 0).
+constexpr BYTE kEndOfLine = 0;
+constexpr BYTE kEndOfBitmap = 1;
+constexpr BYTE kDelta = 2;
+
+class RleCanvas {
+public:
+    RleCanvas(const BmpHeader& header, ImageBuffer& image)
+        : image_(image),
+          width_(header.width),
+          height_(header.height),
+          paletteCount_(header.paletteCount),
+          fourBit_(header.encoding == BmpEncoding::kRle4) {}
+
+    UINT x = 0;
+    UINT y = 0;  // counted from the bottom row, as the stream runs
+
+    // True when `count` more pixels fit on the current row.
+    bool Fits(UINT count) const { return y < height_ && count <= width_ - x; }
+    bool Complete() const { return y >= height_ || (y == height_ - 1 && x == width_); }
+    bool MoveBy(UINT dx, UINT dy) {
+        if (dx > width_ - x || dy > height_ - y)
+            return false;
+        x += dx;
+        y += dy;
+        return true;
+    }
+    bool NextLine() {
+        if (y >= height_)
+            return false;
+        x = 0;
+        ++y;
+        return true;
+    }
+    // Draws the next pixel; false when the index is past the colour table.
+    bool Put(UINT index) {
+        if (index >= paletteCount_)
+            return false;
+        BYTE* row = image_.Row(height_ - 1 - y);
+        if (fourBit_) {
+            row[x / 2] |= static_cast<BYTE>(x % 2 == 0 ? index << 4 : index);
+        } else {
+            row[x] = static_cast<BYTE>(index);
+        }
+        ++x;
+        return true;
+    }
+    bool FourBit() const { return fourBit_; }
+
+private:
+    ImageBuffer& image_;
+    UINT width_;
+    UINT height_;
+    UINT paletteCount_;
+    bool fourBit_;
+};
+
+// In RLE4 a byte holds two indices, high nibble first, used alternately.
+UINT IndexAt(BYTE value, UINT i, bool fourBit) {
+    if (!fourBit)
+        return value;
+    return i % 2 == 0 ? value >> 4 : value & 0x0F;
+}
+
+}  // namespace
+
+Status ReadBmpRle(const BYTE* data, const BmpHeader& header, ImageBuffer& image) {
+    RleCanvas canvas(header, image);
+    const bool fourBit = canvas.FourBit();
+    size_t pos = header.pixelOffset;
+    const size_t end = header.pixelEnd;
+
+    while (true) {
+        // Some writers stop once the last row is full; anything shorter was cut.
+        if (end - pos < 2)
+            return canvas.Complete() ? Ok : GenericError;
+        const BYTE count = data[pos];
+        const BYTE value = data[pos + 1];
+        pos += 2;
+
+        if (count > 0) {
+            if (!canvas.Fits(count))
+                return GenericError;
+            for (UINT i = 0; i < count; ++i) {
+                if (!canvas.Put(IndexAt(value, i, fourBit)))
+                    return GenericError;
+            }
+        } else if (value == kEndOfLine) {
+            if (!canvas.NextLine())
+                return GenericError;
+        } else if (value == kEndOfBitmap) {
+            return Ok;
+        } else if (value == kDelta) {
+            if (end - pos < 2)
+                return GenericError;
+            if (!canvas.MoveBy(data[pos], data[pos + 1]))
+                return GenericError;
+            pos += 2;
+        } else {
+            // A literal run of `value` indices, padded to a 16-bit boundary.
+            const size_t bytes = fourBit ? (value + 1u) / 2 : value;
+            if (end - pos < bytes || !canvas.Fits(value))
+                return GenericError;
+            for (UINT i = 0; i < value; ++i) {
+                const BYTE packed = data[pos + (fourBit ? i / 2 : i)];
+                if (!canvas.Put(IndexAt(packed, i, fourBit)))
+                    return GenericError;
+            }
+            pos += bytes + (bytes % 2);
+            if (pos > end)
+                pos = end;  // the final pad byte may be missing
+        }
+    }
+}

@@ -1,0 +1,38 @@
+// File access of the codec library: reading a whole image file, and writing
+// one so that the target name only ever holds a complete file.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gdiplus/GdiplusTypes.h"
+
+// The narrow file name for a UTF-16 path; escaped bytes come back as they
+// were. False when the path cannot be a file name.
+bool FileNameFromPath(const WCHAR* path, std::string& name);
+
+// A whole file's bytes in memory that is not zeroed first.
+struct FileBytes {
+    std::unique_ptr<BYTE[]> data;
+    size_t size = 0;
+};
+
+// Opens a regular file and reads it whole. The descriptor stays open for the
+// caller to close. FileNotFound, AccessDenied, Win32Error (not a regular
+// file, read error), ValueOverflow (larger than any picture we decode),
+// OutOfMemory. Sets the last error.
+Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes);
+
+// Writes data to a new temporary file beside name, flushes it to disk and
+// renames it over name. A file that name held before keeps its permission
+// bits in the new one; a new file gets the usual 0666 less the umask. On any
+// failure the temporary file is removed and name is untouched; the status is
+// Win32Error with the last error set (disk full, access denied...).
+Status WriteWholeFileReplacing(const std::string& name, const std::vector<BYTE>& data);
+
+namespace gdiplus_testing {
+// Makes writes of image files fail with errno `error` once `afterBytes` bytes
+// have been written (0 disables). For fault tests of saving.
+void InjectWriteError(int error, size_t afterBytes);
+}  // namespace gdiplus_testing

@@ -1,0 +1,40 @@
+// The library's bitmap object behind the opaque GpBitmap handle.
+#pragma once
+
+#include <vector>
+
+#include "platform/gdiplus/ImageBuffer.h"
+
+struct GpBitmap {
+    static constexpr unsigned kMagic = 0x47504D42;  // "GPMB"
+    unsigned magic = kMagic;
+
+    // Pixels: either `storage`, or memory that the caller owns (`scan0`
+    // then points there and stays valid for the bitmap's life).
+    ImageBuffer storage;
+    PixelFormat format = PixelFormatUndefined;
+    UINT width = 0;
+    UINT height = 0;
+    INT stride = 0;
+    BYTE* scan0 = nullptr;
+    std::vector<ARGB> palette;
+    UINT paletteFlags = 0;
+
+    // The open file a decoded bitmap came from, released on disposal.
+    int fileDescriptor = -1;
+
+    // A lock in progress: its rectangle and, for a converted lock, the
+    // temporary rows handed out.
+    bool locked = false;
+    std::vector<BYTE> lockBuffer;
+
+    // Takes the decoded pixels as the bitmap's own.
+    void Adopt(ImageBuffer&& decoded);
+    // Points the bitmap at the pixels already in `storage`.
+    void UseStorage();
+    ImageView View() const;
+    BYTE* Row(UINT y) const { return scan0 + static_cast<long long>(y) * stride; }
+};
+
+// The bitmap behind a handle, or null for anything that is not one.
+GpBitmap* BitmapFromHandle(GpImage* image);

@@ -1,0 +1,112 @@
+#include "platform/win32/FileOps.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/win32/LastError.h"
+
+namespace {
+
+int RenameNoReplace(const char* from, const char* to) {
+    return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+}
+
+// Links the name itself, not what a symbolic link points at, as rename does.
+int LinkName(const char* from, const char* to) {
+    return linkat(AT_FDCWD, from, AT_FDCWD, to, 0);
+}
+
+int UnlinkName(const char* path) {
+    return unlink(path);
+}
+
+constexpr win32_testing::RenameCalls kSystemCalls = {RenameNoReplace, LinkName, UnlinkName};
+constinit win32_testing::RenameCalls g_calls = kSystemCalls;
+
+bool Exists(const char* path) {
+    struct stat info;
+    return lstat(path, &info) == 0;
+}
+
+// Without RENAME_NOREPLACE a plain rename would replace the new name, so the
+// file gets its new name as a second hard link, which cannot replace
+// anything, and then loses the old one.
+int LinkThenUnlink(const char* from, const char* to) {
+    if (g_calls.link(from, to) != 0)
+        return -1;
+    if (g_calls.unlink(from) != 0) {
+        const int error = errno;
+        g_calls.unlink(to);
+        errno = error;
+        return -1;
+    }
+    return 0;
+}
+
+BOOL Fail(int error, const char* existingName) {
+    DWORD code = Win32ErrorFromErrno(error);
+    // ENOENT names either file; when the existing one is there, it is the
+    // new name's folder that is missing.
+    if (error == ENOENT && Exists(existingName))
+        code = ERROR_PATH_NOT_FOUND;
+    SetLastError(code);
+    return FALSE;
+}
+
+}  // namespace
+
+BOOL MoveFileA(LPCSTR existingName, LPCSTR newName) {
+    if (existingName == nullptr || newName == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (g_calls.renameNoReplace(existingName, newName) == 0)
+        return TRUE;
+    // EINVAL and ENOSYS mean the file system or the kernel lacks the flag.
+    if (errno != EINVAL && errno != ENOSYS)
+        return Fail(errno, existingName);
+    if (LinkThenUnlink(existingName, newName) == 0)
+        return TRUE;
+    // A file system without hard links either (EPERM, ENOTSUP) gets no
+    // rename at all rather than one that might overwrite.
+    return Fail(errno, existingName);
+}
+
+BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, void* securityAttributes) {
+    if (newName == nullptr || existingName == nullptr || securityAttributes != nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (g_calls.link(existingName, newName) == 0)
+        return TRUE;
+    return Fail(errno, existingName);
+}
+
+BOOL DeleteFileA(LPCSTR name) {
+    if (name == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (g_calls.unlink(name) == 0)
+        return TRUE;
+    SetLastError(Win32ErrorFromErrno(errno));
+    return FALSE;
+}
+
+namespace win32_testing {
+
+RenameCalls SystemRenameCalls() {
+    return kSystemCalls;
+}
+
+RenameCalls SetRenameCalls(const RenameCalls& calls) {
+    const RenameCalls previous = g_calls;
+    g_calls = calls;
+    return previous;
+}
+
+}  // namespace win32_testing

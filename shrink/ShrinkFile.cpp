@@ -1,0 +1,149 @@
+#include "shrink/ShrinkFile.h"
+
+#include "image/CDibImage.h"
+#include "image/EncoderChoice.h"
+#include "platform/win32/FileOps.h"
+#include "platform/win32/Gdi.h"
+#include "platform/win32/LastError.h"
+#include "shrink/HalveImage.h"
+
+namespace {
+
+// How the original was kept under the backup name, so a failed job can undo it.
+enum class Backup { None, Linked, Moved };
+
+// Keeps the original under the backup name. A hard link keeps the path
+// holding the original until the new image replaces it in one rename, so a
+// job interrupted at any point loses nothing; where the file system has no
+// hard links, the file is renamed instead.
+Backup KeepOriginal(const CString& path, const CString& backupName, DWORD& error) {
+    if (CreateHardLinkA(backupName, path, nullptr)) return Backup::Linked;
+    error = GetLastError();
+    if (error != ERROR_NOT_SUPPORTED && error != ERROR_ACCESS_DENIED) return Backup::None;
+    if (MoveFileA(path, backupName)) return Backup::Moved;
+    error = GetLastError();
+    return Backup::None;
+}
+
+void UndoBackup(Backup backup, const CString& path, const CString& backupName) {
+    if (backup == Backup::Linked) {
+        DeleteFileA(backupName);
+    } else if (backup == Backup::Moved) {
+        MoveFileA(backupName, path);
+    }
+}
+
+// Indexed images keep their own colours: the half-size image gets the
+// source's colour table, so averages land on the file's palette.
+void CopyColorTable(CDibImage& source, CDibImage& destination) {
+    if (source.bitsPerPixel() > 8) return;
+    RGBQUAD table[256];
+    const UINT count = GetDIBColorTable(source.BorrowDC(), 0, 256, table);
+    source.ReturnDC();
+    destination.SetColorTable(0, count, table);
+}
+
+ShrinkOutcome LoadFailure(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ShrinkOutcome::Missing;
+        case ERROR_ACCESS_DENIED:
+            return ShrinkOutcome::Unreadable;
+        default:
+            return ShrinkOutcome::NotDecodable;
+    }
+}
+
+ShrinkOutcome BackupFailure(DWORD error) {
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
+               ? ShrinkOutcome::BackupExists
+               : ShrinkOutcome::BackupFailed;
+}
+
+}  // namespace
+
+CString BackupNameFor(const CString& path) {
+    CString backupName(path);
+    backupName.Insert(path.ReverseFind('/') + 1, "old");
+    return backupName;
+}
+
+ShrinkReport ShrinkFileWithReport(const CString& path) {
+    ShrinkReport report;
+    CDibImage source;
+    CDibImage destination;
+
+    SetLastError(ERROR_SUCCESS);
+    if (FAILED(source.Load(path))) {
+        report.error = GetLastError();
+        report.outcome = LoadFailure(report.error);
+        return report;
+    }
+    report.width = source.width();
+    report.height = source.height();
+    report.newWidth = source.width() / 2;
+    report.newHeight = source.height() / 2;
+    report.backupName = BackupNameFor(path);
+    // Passed over before anything is touched: nothing could be written.
+    if (report.newWidth == 0 || report.newHeight == 0) {
+        report.outcome = ShrinkOutcome::TooSmall;
+        return report;
+    }
+    if (!HasEncoderForPath(path)) {
+        report.outcome = ShrinkOutcome::NoEncoder;
+        return report;
+    }
+
+    const Backup backup = KeepOriginal(path, report.backupName, report.error);
+    if (backup == Backup::None) {
+        report.outcome = BackupFailure(report.error);
+        return report;
+    }
+    // Bottom-up, no alpha, the source's depth.
+    if (!destination.Create(report.newWidth, report.newHeight,
+                            static_cast<WORD>(source.bitsPerPixel()), BI_RGB, nullptr, 0)) {
+        UndoBackup(backup, path, report.backupName);
+        report.outcome = ShrinkOutcome::CannotCreate;
+        return report;
+    }
+    CopyColorTable(source, destination);
+    HalveImage(source, destination);
+    SetLastError(ERROR_SUCCESS);
+    if (FAILED(destination.Save(path, GUID_NULL))) {
+        report.error = GetLastError();
+        UndoBackup(backup, path, report.backupName);
+        report.outcome = ShrinkOutcome::CannotWrite;
+        return report;
+    }
+    report.outcome = ShrinkOutcome::Shrunk;
+    return report;
+}
+
+void ShrinkFile(const CString& path) { ShrinkFileWithReport(path); }
+
+const char* DescribeOutcome(ShrinkOutcome outcome) {
+    switch (outcome) {
+        case ShrinkOutcome::Shrunk:
+            return "shrunk";
+        case ShrinkOutcome::Missing:
+            return "no such file";
+        case ShrinkOutcome::Unreadable:
+            return "cannot be read (not a regular file, or permission denied)";
+        case ShrinkOutcome::NotDecodable:
+            return "not decodable (not an image, damaged, or an unsupported format)";
+        case ShrinkOutcome::TooSmall:
+            return "too small to halve";
+        case ShrinkOutcome::NoEncoder:
+            return "no encoder for the extension";
+        case ShrinkOutcome::BackupExists:
+            return "backup name exists";
+        case ShrinkOutcome::BackupFailed:
+            return "cannot make the backup";
+        case ShrinkOutcome::CannotCreate:
+            return "not enough memory for the half-size image";
+        case ShrinkOutcome::CannotWrite:
+            return "cannot write";
+    }
+    return "passed over";
+}

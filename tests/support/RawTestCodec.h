@@ -1,0 +1,30 @@
+// A format for tests only: a header, then a bitmap's palette and rows exactly
+// as the library holds them. Decoding gives back any pixel format the test
+// wrote; encoding records exactly what the encoder was handed.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/gdiplus/ImageBuffer.h"
+
+// Adds the format (extension ".rawtest") to the codec library once.
+void RegisterRawTestCodec();
+
+// The file bytes for a picture in any pixel format.
+std::vector<BYTE> MakeRawTestFile(PixelFormat format, UINT width, UINT height,
+                                  const std::vector<ARGB>& palette,
+                                  const std::vector<std::vector<BYTE>>& rows);
+
+struct RawTestPicture {
+    PixelFormat format = 0;
+    UINT width = 0;
+    UINT height = 0;
+    std::vector<ARGB> palette;
+    std::vector<std::vector<BYTE>> rows;  // top row first, without padding
+};
+
+// Reads a file written by the raw encoder; false when it is not one.
+bool ReadRawTestFile(const std::string& path, RawTestPicture& picture);
+
+void WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes);
