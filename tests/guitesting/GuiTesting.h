@@ -20,7 +20,8 @@ void StartToolkit();
 INT_PTR RunWithScript(const std::function<INT_PTR()>& run, const std::function<void()>& script,
                       int timeoutSeconds = 30);
 
-// Handles events until done() holds or the time is up; returns done().
+// Handles events (where this program runs the toolkit) until done() holds or
+// the time is up; returns done().
 bool PumpUntil(const std::function<bool()>& done, int timeoutMilliseconds = 5000);
 // Handles the events that are waiting, and those they cause, for a moment.
 void PumpFor(int milliseconds);

@@ -9,6 +9,7 @@
 
 #include "tests/guitesting/GuiTesting.h"
 #include "tests/guitesting/ScriptedChooser.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -98,16 +99,13 @@ class NativeFileDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         StartToolkit();
-        char pattern[] = "/tmp/dorvalune-chooser-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        m_folder = pattern;
+        m_folder = m_temp.Path();
         for (const char* name : {"a.bmp", "b.bmp"}) {
-            FILE* file = std::fopen((m_folder + "/" + name).c_str(), "wb");
+            FILE* file = std::fopen(m_temp.File(name).c_str(), "wb");
             ASSERT_NE(file, nullptr);
             std::fclose(file);
         }
     }
-    void TearDown() override { RunCommand("rm -rf '" + m_folder + "'"); }
 
     // Shows the native dialog and types name into its location field.
     INT_PTR ChooseByTyping(CFileDialog& dialog, const std::string& name, bool thenCancel) {
@@ -144,6 +142,7 @@ protected:
         });
     }
 
+    TempFolder m_temp;
     std::string m_folder;
 };
 
