@@ -21,9 +21,8 @@ ON_BN_CLICKED(IDC_ADD_BITMAPS, &CDorvaluneDlg::OnAddBitmaps)
 END_MESSAGE_MAP()
 
 CDorvaluneDlg::CDorvaluneDlg(CWnd* pParent) : CDialog(CDorvaluneDlg::IDD, pParent) {
-    m_hDialogIcon =
-        LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(IDI_APP_ICON), RT_GROUP_ICON),
-                  MAKEINTRESOURCEA(IDI_APP_ICON));
+    m_hDialogIcon = LoadIconA(AfxFindResourceHandle(MAKEINTRESOURCEA(IDI_APP_ICON), RT_GROUP_ICON),
+                              MAKEINTRESOURCEA(IDI_APP_ICON));
 }
 
 void CDorvaluneDlg::DoDataExchange(CDataExchange* pDX) {
@@ -58,7 +57,9 @@ void CDorvaluneDlg::OnPaint() {
     dc.DrawIcon(x, y, m_hDialogIcon);
 }
 
-HCURSOR CDorvaluneDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hDialogIcon); }
+HCURSOR CDorvaluneDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hDialogIcon);
+}
 
 void CDorvaluneDlg::OnAddBitmaps() {
     CFileDialog dialog(TRUE, "bmp", "*.bmp",

@@ -15,7 +15,9 @@ std::vector<const RESOURCE_ENTRY*>& Section() {
     return entries;
 }
 
-WORD IdOf(LPCSTR name) { return static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name)); }
+WORD IdOf(LPCSTR name) {
+    return static_cast<WORD>(reinterpret_cast<ULONG_PTR>(name));
+}
 
 }  // namespace
 
@@ -28,7 +30,8 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
 }
 
 void RegisterModuleResources(const RESOURCE_ENTRY* entries, size_t count) {
-    for (size_t i = 0; i < count; ++i) Section().push_back(&entries[i]);
+    for (size_t i = 0; i < count; ++i)
+        Section().push_back(&entries[i]);
 }
 
 HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
@@ -38,7 +41,8 @@ HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
     }
     bool typeFound = false;
     for (const RESOURCE_ENTRY* entry : Section()) {
-        if (entry->type != IdOf(type)) continue;
+        if (entry->type != IdOf(type))
+            continue;
         typeFound = true;
         if (entry->id == IdOf(name)) {
             return reinterpret_cast<HRSRC>(const_cast<RESOURCE_ENTRY*>(entry));
@@ -49,13 +53,17 @@ HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
 }
 
 HGLOBAL LoadResource(HMODULE, HRSRC resource) {
-    if (resource == nullptr) return nullptr;
+    if (resource == nullptr)
+        return nullptr;
     return const_cast<void*>(reinterpret_cast<const RESOURCE_ENTRY*>(resource)->data);
 }
 
-LPVOID LockResource(HGLOBAL loaded) { return loaded; }
+LPVOID LockResource(HGLOBAL loaded) {
+    return loaded;
+}
 
 DWORD SizeofResource(HMODULE, HRSRC resource) {
-    if (resource == nullptr) return 0;
+    if (resource == nullptr)
+        return 0;
     return reinterpret_cast<const RESOURCE_ENTRY*>(resource)->size;
 }

@@ -11,16 +11,13 @@ using INT_PTR = std::intptr_t;
 // Window styles.
 constexpr DWORD WS_POPUP = 0x80000000;
 constexpr DWORD WS_CHILD = 0x40000000;
-constexpr DWORD WS_MINIMIZE = 0x20000000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_CAPTION = 0x00C00000;
 constexpr DWORD WS_BORDER = 0x00800000;
-constexpr DWORD WS_DLGFRAME = 0x00400000;
 constexpr DWORD WS_VSCROLL = 0x00200000;
 constexpr DWORD WS_HSCROLL = 0x00100000;
 constexpr DWORD WS_SYSMENU = 0x00080000;
 constexpr DWORD WS_THICKFRAME = 0x00040000;
-constexpr DWORD WS_GROUP = 0x00020000;
 constexpr DWORD WS_TABSTOP = 0x00010000;
 constexpr DWORD WS_MINIMIZEBOX = 0x00020000;  // top-level windows only
 constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;  // top-level windows only
@@ -30,7 +27,6 @@ constexpr DWORD WS_EX_APPWINDOW = 0x00040000;
 constexpr DWORD DS_SETFONT = 0x40;
 constexpr DWORD DS_MODALFRAME = 0x80;
 constexpr DWORD DS_FIXEDSYS = 0x08;
-constexpr DWORD DS_CENTER = 0x0800;
 constexpr DWORD DS_SHELLFONT = DS_SETFONT | DS_FIXEDSYS;
 
 // Button and list box styles.
@@ -42,7 +38,6 @@ constexpr DWORD LBS_SORT = 0x0002;
 constexpr DWORD LBS_NOINTEGRALHEIGHT = 0x0100;
 
 // Messages.
-constexpr UINT WM_DESTROY = 0x0002;
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_ICONERASEBKGND = 0x0027;
@@ -77,8 +72,12 @@ constexpr int SM_CYSMICON = 50;
 constexpr UINT MB_OK = 0x0;
 constexpr UINT MB_ICONEXCLAMATION = 0x30;
 
-constexpr WORD LOWORD(ULONG_PTR value) { return static_cast<WORD>(value & 0xFFFF); }
-constexpr WORD HIWORD(ULONG_PTR value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(ULONG_PTR value) {
+    return static_cast<WORD>(value & 0xFFFF);
+}
+constexpr WORD HIWORD(ULONG_PTR value) {
+    return static_cast<WORD>((value >> 16) & 0xFFFF);
+}
 constexpr WPARAM MAKEWPARAM(WORD low, WORD high) {
     return static_cast<WPARAM>(static_cast<DWORD>(low) | (static_cast<DWORD>(high) << 16));
 }

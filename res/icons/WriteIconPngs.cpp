@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     for (const auto& image : images) {
         wxImage picture(image.xpm);
         // Transparent pixels become an alpha channel, which icon themes expect.
-        if (picture.HasMask()) picture.InitAlpha();
+        if (picture.HasMask())
+            picture.InitAlpha();
         const wxString folder = wxString::Format("%s/%dx%d/apps", argv[1], image.size, image.size);
         if (!wxFileName::Mkdir(folder, wxS_DIR_DEFAULT, wxPATH_MKDIR_FULL) ||
             !picture.SaveFile(folder + "/dorvalune.png", wxBITMAP_TYPE_PNG)) {

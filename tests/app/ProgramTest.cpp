@@ -28,7 +28,8 @@ public:
         std::vector<std::string> words = {DORVALUNE_PROGRAM};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
-        for (std::string& word : words) argv.push_back(word.data());
+        for (std::string& word : words)
+            argv.push_back(word.data());
         argv.push_back(nullptr);
         if (posix_spawn(&m_pid, DORVALUNE_PROGRAM, nullptr, nullptr, argv.data(), environ) != 0) {
             m_pid = 0;
@@ -101,9 +102,8 @@ void AddThroughOpenDialog(unsigned long window, const std::string& path) {
     SendKeys(chooser, "Return");
     // Back in the window, "^ .bmp" has the focus; Shift+Tab twice gives it
     // to "OK" again.
-    PumpUntil([] {
-        return RunCommand("xdotool search --onlyvisible --name '^Select a file$'").empty();
-    });
+    PumpUntil(
+        [] { return RunCommand("xdotool search --onlyvisible --name '^Select a file$'").empty(); });
     SendKeys(window, "shift+Tab shift+Tab");
 }
 

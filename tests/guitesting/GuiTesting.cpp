@@ -19,7 +19,8 @@ void StartToolkit() {
     static const bool started = [] {
         static char name[] = "dorvalune-tests";
         char* argv[] = {name, nullptr};
-        if (!AfxWinInit(1, argv)) return false;
+        if (!AfxWinInit(1, argv))
+            return false;
         // A failed toolkit check fails the test instead of opening a window.
         wxSetAssertHandler([](const wxString& file, int line, const wxString& func,
                               const wxString& cond, const wxString& msg) {
@@ -36,9 +37,11 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMilliseconds) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
     while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         // Tests that drive another program have no toolkit of their own.
-        if (wxTheApp != nullptr) wxTheApp->Yield(true);
+        if (wxTheApp != nullptr)
+            wxTheApp->Yield(true);
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
@@ -73,7 +76,8 @@ namespace {
 template <typename Function>
 Function Gtk(const char* name) {
     auto function = reinterpret_cast<Function>(dlsym(RTLD_DEFAULT, name));
-    if (function == nullptr) ADD_FAILURE() << name << " not found";
+    if (function == nullptr)
+        ADD_FAILURE() << name << " not found";
     return function;
 }
 
@@ -104,16 +108,19 @@ wxRect AllocationOf(wxWindow* window) {
 std::string RunCommand(const std::string& command) {
     std::string output;
     std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    if (!pipe) return output;
+    if (!pipe)
+        return output;
     char buffer[4096];
     size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), pipe.get())) > 0) output.append(buffer, got);
+    while ((got = fread(buffer, 1, sizeof(buffer), pipe.get())) > 0)
+        output.append(buffer, got);
     return output;
 }
 
 void SendKeys(unsigned long xWindow, const std::string& keys) {
     // Not --sync: it waits for ever when the window has the focus already.
-    RunCommand("timeout 10 xdotool windowfocus " + std::to_string(xWindow) + " sleep 0.1 key --delay 30 " + keys);
+    RunCommand("timeout 10 xdotool windowfocus " + std::to_string(xWindow) +
+               " sleep 0.1 key --delay 30 " + keys);
     PumpFor(100);
 }
 
@@ -147,4 +154,6 @@ void ClickWithMouse(HWND control) {
     PumpFor(200);
 }
 
-wxWindow* FocusedWindow() { return wxWindow::FindFocus(); }
+wxWindow* FocusedWindow() {
+    return wxWindow::FindFocus();
+}

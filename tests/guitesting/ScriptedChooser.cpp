@@ -6,7 +6,9 @@ ScriptedChooser::ScriptedChooser(Answers answers) : m_answers(std::move(answers)
     AfxSetOpenFileChooserForTesting(this);
 }
 
-ScriptedChooser::~ScriptedChooser() { AfxSetOpenFileChooserForTesting(nullptr); }
+ScriptedChooser::~ScriptedChooser() {
+    AfxSetOpenFileChooserForTesting(nullptr);
+}
 
 bool ScriptedChooser::Choose(const OPENFILENAMEA& ofn, std::vector<std::string>& paths) {
     std::string filter;
@@ -18,7 +20,8 @@ bool ScriptedChooser::Choose(const OPENFILENAMEA& ofn, std::vector<std::string>&
     filter.push_back('\0');
     m_asked.push_back({filter, ofn.lpstrDefExt != nullptr ? ofn.lpstrDefExt : "", ofn.Flags,
                        ofn.nMaxFile, ofn.lpstrFile != nullptr ? ofn.lpstrFile[0] : '\0'});
-    if (m_next >= m_answers.size()) return false;
+    if (m_next >= m_answers.size())
+        return false;
     paths = m_answers[m_next++];
     return !paths.empty();
 }

@@ -20,7 +20,9 @@
 
 namespace {
 
-wxWindow* Window(HWND hWnd) { return WindowFromHwnd(hWnd); }
+wxWindow* Window(HWND hWnd) {
+    return WindowFromHwnd(hWnd);
+}
 
 std::vector<std::string> Listed(HWND dialog) {
     const HWND list = GetDlgItem(dialog, IDC_FILE_LIST);
@@ -72,7 +74,8 @@ TEST_F(MainDialogTest, TheControlsSitWhereTheTemplatePutsThemInUnitsOfTheDialogF
         wxClientDC dc(dialog);
         dc.SetFont(dialog->GetFont());
         wxCoord lettersWidth = 0;
-        dc.GetTextExtent("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &lettersWidth, nullptr);
+        dc.GetTextExtent("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &lettersWidth,
+                         nullptr);
         const int averageWidth = (lettersWidth / 26 + 1) / 2;
         const int lineHeight = dc.GetCharHeight();
         auto across = [&](int units) { return (units * averageWidth + 2) / 4; };
@@ -163,11 +166,12 @@ TEST_F(MainDialogTest, EscapeAndTheCloseBoxEndTheDialogWithCancelAndTouchNoFile)
         SCOPED_TRACE(way.how);
         ScriptedChooser chooser(Answers{{"/pics/a.bmp", "/pics/b.bmp"}});
         CDorvaluneDlg dialog;
-        const INT_PTR result = RunWithScript([&] { return dialog.DoModal(); }, [&] {
-            ClickAddBitmaps(dialog.GetSafeHwnd());
-            EXPECT_EQ(Listed(dialog.GetSafeHwnd()).size(), 2u);
-            way.end(XWindowOf(Window(dialog.GetSafeHwnd())));
-        });
+        const INT_PTR result = RunWithScript([&] { return dialog.DoModal(); },
+                                             [&] {
+                                                 ClickAddBitmaps(dialog.GetSafeHwnd());
+                                                 EXPECT_EQ(Listed(dialog.GetSafeHwnd()).size(), 2u);
+                                                 way.end(XWindowOf(Window(dialog.GetSafeHwnd())));
+                                             });
         EXPECT_EQ(result, IDCANCEL);
         EXPECT_TRUE(ShrunkPaths().empty());
     }
@@ -213,11 +217,13 @@ TEST_F(MainDialogTest, ChosenFilesAreListedInSortedOrderIgnoringCaseWithDuplicat
         ScriptedChooser chooser(c.runs);
         CDorvaluneDlg dialog;
         std::vector<std::string> listed;
-        RunWithScript([&] { return dialog.DoModal(); }, [&] {
-            for (size_t i = 0; i < c.runs.size(); ++i) ClickAddBitmaps(dialog.GetSafeHwnd());
-            listed = Listed(dialog.GetSafeHwnd());
-            EndDialog(dialog.GetSafeHwnd(), IDCANCEL);
-        });
+        RunWithScript([&] { return dialog.DoModal(); },
+                      [&] {
+                          for (size_t i = 0; i < c.runs.size(); ++i)
+                              ClickAddBitmaps(dialog.GetSafeHwnd());
+                          listed = Listed(dialog.GetSafeHwnd());
+                          EndDialog(dialog.GetSafeHwnd(), IDCANCEL);
+                      });
         EXPECT_EQ(listed, c.listed);
         ASSERT_EQ(chooser.Asked().size(), c.runs.size());
         // The open-file dialog as the command sets it up.
@@ -257,7 +263,8 @@ TEST_F(MainDialogTest, AFrameworkExceptionInTheRunIsReportedAndLeavesTheDialogOp
         wxTimer answer;
         answer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
             reported = RunCommand("xdotool search --name '^dorvalune-exception-test$'");
-            if (reported.empty()) return;
+            if (reported.empty())
+                return;
             answer.Stop();
             RunCommand("timeout 10 xdotool windowfocus " + reported.substr(0, reported.find('\n')) +
                        " sleep 0.1 key Return");
@@ -277,9 +284,10 @@ TEST_F(MainDialogTest, AFrameworkExceptionInTheRunIsReportedAndLeavesTheDialogOp
 }
 
 TEST_F(MainDialogTest, AScreenshotShowsTheDialogWithThreeListedFiles) {
-    ScriptedChooser chooser(Answers{{"/home/user/pictures/holiday.bmp", "/home/user/pictures/Beach.bmp",
-                              "/home/user/scans/a-very-long-file-name-that-is-wider-than-the-list-"
-                              "box-and-is-cut-off.bmp"}});
+    ScriptedChooser chooser(
+        Answers{{"/home/user/pictures/holiday.bmp", "/home/user/pictures/Beach.bmp",
+                 "/home/user/scans/a-very-long-file-name-that-is-wider-than-the-list-"
+                 "box-and-is-cut-off.bmp"}});
     const std::string shot = std::string(DORVALUNE_BUILD_DIR) + "/dialog.png";
     std::remove(shot.c_str());
     Run([&](HWND hWnd, unsigned long xWindow) {

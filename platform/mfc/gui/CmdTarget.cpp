@@ -6,7 +6,9 @@ const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
     return &map;
 }
 
-const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
+const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
+    return GetThisMessageMap();
+}
 
 const AFX_MSGMAP_ENTRY* CCmdTarget::FindMessageEntry(const AFX_MSGMAP* map, UINT message,
                                                      UINT nCode, UINT nID) {
@@ -24,7 +26,8 @@ const AFX_MSGMAP_ENTRY* CCmdTarget::FindMessageEntry(const AFX_MSGMAP* map, UINT
 BOOL CCmdTarget::OnCmdMsg(UINT nID, int nCode) {
     const AFX_MSGMAP_ENTRY* entry =
         FindMessageEntry(GetMessageMap(), WM_COMMAND, static_cast<UINT>(nCode), nID);
-    if (entry == nullptr) return FALSE;
+    if (entry == nullptr)
+        return FALSE;
     (this->*entry->pfn.pfn)();
     return TRUE;
 }

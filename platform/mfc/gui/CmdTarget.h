@@ -16,6 +16,6 @@ protected:
     virtual const AFX_MSGMAP* GetMessageMap() const;
 
     // The first entry for message, notification code and id along the chain.
-    static const AFX_MSGMAP_ENTRY* FindMessageEntry(const AFX_MSGMAP* map, UINT message,
-                                                    UINT nCode, UINT nID);
+    static const AFX_MSGMAP_ENTRY* FindMessageEntry(const AFX_MSGMAP* map, UINT message, UINT nCode,
+                                                    UINT nID);
 };

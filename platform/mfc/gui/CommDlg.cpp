@@ -12,7 +12,8 @@ DWORD g_lastError = 0;
 
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return std::string();
+    if (slash == std::string::npos)
+        return std::string();
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
@@ -42,7 +43,8 @@ std::string SelectionText(const std::vector<std::string>& paths) {
 BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     g_lastError = 0;
     std::vector<std::string> paths;
-    if (!AfxGetOpenFileChooser().Choose(*ofn, paths) || paths.empty()) return FALSE;
+    if (!AfxGetOpenFileChooser().Choose(*ofn, paths) || paths.empty())
+        return FALSE;
     const std::string text = SelectionText(paths);
     if (text.size() > ofn->nMaxFile) {
         g_lastError = FNERR_BUFFERTOOSMALL;
@@ -56,4 +58,6 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* ofn) {
     return TRUE;
 }
 
-DWORD CommDlgExtendedError() { return g_lastError; }
+DWORD CommDlgExtendedError() {
+    return g_lastError;
+}

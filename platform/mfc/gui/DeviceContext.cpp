@@ -27,11 +27,14 @@ PaintEventScope::PaintEventScope(wxWindow* window) : m_previous(g_painting) {
     g_painting = window;
 }
 
-PaintEventScope::~PaintEventScope() { g_painting = m_previous; }
+PaintEventScope::~PaintEventScope() {
+    g_painting = m_previous;
+}
 
 HDC BeginPaint(HWND hWnd, PAINTSTRUCT* paint) {
     wxWindow* window = WindowFromHwnd(hWnd);
-    if (window == nullptr || paint == nullptr) return nullptr;
+    if (window == nullptr || paint == nullptr)
+        return nullptr;
     auto context = std::make_unique<PaintDc>();
     if (window == g_painting) {
         context->dc = std::make_unique<wxPaintDC>(window);
@@ -47,18 +50,21 @@ HDC BeginPaint(HWND hWnd, PAINTSTRUCT* paint) {
 }
 
 BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
-    if (paint == nullptr || DcFromHdc(paint->hdc) == nullptr) return FALSE;
+    if (paint == nullptr || DcFromHdc(paint->hdc) == nullptr)
+        return FALSE;
     delete reinterpret_cast<PaintDc*>(paint->hdc);
     return TRUE;
 }
 
 void ValidatePaint(wxWindow* window) {
     PAINTSTRUCT paint;
-    if (BeginPaint(HwndFromWindow(window), &paint) != nullptr) EndPaint(HwndFromWindow(window), &paint);
+    if (BeginPaint(HwndFromWindow(window), &paint) != nullptr)
+        EndPaint(HwndFromWindow(window), &paint);
 }
 
 wxDC* DcFromHdc(HDC hdc) {
     const auto* context = reinterpret_cast<const PaintDc*>(hdc);
-    if (context == nullptr || context->magic != kPaintDcMagic) return nullptr;
+    if (context == nullptr || context->magic != kPaintDcMagic)
+        return nullptr;
     return context->dc.get();
 }

@@ -12,7 +12,8 @@ ON_MESSAGE(WM_INITDIALOG, &CDialog::HandleInitDialog)
 END_MESSAGE_MAP()
 
 INT_PTR AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_INITDIALOG) return FALSE;
+    if (message != WM_INITDIALOG)
+        return FALSE;
     auto* dialog = reinterpret_cast<CDialog*>(lParam);
     dialog->SubclassWindow(hWnd);
     return AfxCallWndProc(dialog, message, wParam, lParam);
@@ -25,7 +26,8 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
 INT_PTR CDialog::DoModal() {
     HINSTANCE instance = AfxFindResourceHandle(m_lpszTemplateName, RT_DIALOG);
     HRSRC resource = FindResourceA(instance, m_lpszTemplateName, RT_DIALOG);
-    if (resource == nullptr) return -1;
+    if (resource == nullptr)
+        return -1;
     const auto* dialogTemplate =
         static_cast<const DLGTEMPLATEEX*>(LockResource(LoadResource(instance, resource)));
     HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->GetSafeHwnd() : nullptr;
@@ -33,7 +35,9 @@ INT_PTR CDialog::DoModal() {
                                    reinterpret_cast<LPARAM>(this));
 }
 
-void CDialog::EndDialog(int nResult) { ::EndDialog(m_hWnd, nResult); }
+void CDialog::EndDialog(int nResult) {
+    ::EndDialog(m_hWnd, nResult);
+}
 
 BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
     CDataExchange dx(this, bSaveAndValidate);
@@ -57,17 +61,22 @@ BOOL CDialog::OnInitDialog() {
 }
 
 void CDialog::OnOK() {
-    if (!UpdateData(TRUE)) return;
+    if (!UpdateData(TRUE))
+        return;
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 // Commands the dialog leaves alone go on to the application object, except
 // the system's own (0xF000 and up).
 BOOL CDialog::OnCmdMsg(UINT nID, int nCode) {
-    if (CWnd::OnCmdMsg(nID, nCode)) return TRUE;
-    if (nCode != static_cast<int>(CN_COMMAND) || nID >= 0xF000) return FALSE;
+    if (CWnd::OnCmdMsg(nID, nCode))
+        return TRUE;
+    if (nCode != static_cast<int>(CN_COMMAND) || nID >= 0xF000)
+        return FALSE;
     CWinApp* app = AfxGetApp();
     return app != nullptr && app->OnCmdMsg(nID, nCode);
 }

@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/mfc/gui/DeviceContext.h"
 #include "platform/mfc/gui/ListBoxProc.h"
@@ -53,8 +53,10 @@ wxFont DialogFont(const DLGTEMPLATEEX& dialogTemplate) {
     } else {
         info.FaceName(wxString::FromUTF8(face));
     }
-    if (dialogTemplate.weight >= 700) info.Bold();
-    if (dialogTemplate.italic != 0) info.Italic();
+    if (dialogTemplate.weight >= 700)
+        info.Bold();
+    if (dialogTemplate.italic != 0)
+        info.Italic();
     return wxFont(info);
 }
 
@@ -70,12 +72,18 @@ void MeasureBaseUnits(wxWindow& window, LONG& x, LONG& y) {
 
 long FrameStyle(DWORD style, HWND parent) {
     long frame = 0;
-    if ((style & WS_CAPTION) == WS_CAPTION) frame |= wxCAPTION;
-    if (style & WS_SYSMENU) frame |= wxSYSTEM_MENU | wxCLOSE_BOX;
-    if (style & WS_MINIMIZEBOX) frame |= wxMINIMIZE_BOX;
-    if (style & WS_MAXIMIZEBOX) frame |= wxMAXIMIZE_BOX;
-    if (style & WS_THICKFRAME) frame |= wxRESIZE_BORDER;
-    if (parent == nullptr) frame |= wxDIALOG_NO_PARENT;
+    if ((style & WS_CAPTION) == WS_CAPTION)
+        frame |= wxCAPTION;
+    if (style & WS_SYSMENU)
+        frame |= wxSYSTEM_MENU | wxCLOSE_BOX;
+    if (style & WS_MINIMIZEBOX)
+        frame |= wxMINIMIZE_BOX;
+    if (style & WS_MAXIMIZEBOX)
+        frame |= wxMAXIMIZE_BOX;
+    if (style & WS_THICKFRAME)
+        frame |= wxRESIZE_BORDER;
+    if (parent == nullptr)
+        frame |= wxDIALOG_NO_PARENT;
     return frame;
 }
 
@@ -86,16 +94,19 @@ wxWindow* CreateControl(wxDialog& dialog, const DLGITEMTEMPLATEEX& item, const w
         case kButtonClassAtom: {
             auto* button = new wxButton(&dialog, id, text, rect.GetPosition(), rect.GetSize());
             RegisterWindow(button, item.style, item.exStyle, DefWindowProcA);
-            if ((item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) button->SetDefault();
+            if ((item.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+                button->SetDefault();
             return button;
         }
         case kListBoxClassAtom: {
             // Sorting (LBS_SORT) is the list box procedure's, not the toolkit's.
             long style = wxLB_SINGLE;
-            if (item.style & WS_VSCROLL) style |= wxLB_NEEDED_SB;
-            if (item.style & WS_HSCROLL) style |= wxLB_HSCROLL;
-            auto* list = new wxListBox(&dialog, id, rect.GetPosition(), rect.GetSize(), 0,
-                                       nullptr, style);
+            if (item.style & WS_VSCROLL)
+                style |= wxLB_NEEDED_SB;
+            if (item.style & WS_HSCROLL)
+                style |= wxLB_HSCROLL;
+            auto* list =
+                new wxListBox(&dialog, id, rect.GetPosition(), rect.GetSize(), 0, nullptr, style);
             RegisterWindow(list, item.style, item.exStyle, ListBoxWndProc);
             return list;
         }
@@ -125,9 +136,11 @@ wxWindow* NextTabStop(wxDialog& dialog, wxWindow* from, bool backward) {
             stops.push_back(child);
         }
     }
-    if (stops.empty()) return nullptr;
+    if (stops.empty())
+        return nullptr;
     auto at = std::find(stops.begin(), stops.end(), from);
-    if (at == stops.end()) return backward ? stops.back() : stops.front();
+    if (at == stops.end())
+        return backward ? stops.back() : stops.front();
     const size_t index = static_cast<size_t>(at - stops.begin());
     return stops[(index + (backward ? stops.size() - 1 : 1)) % stops.size()];
 }
@@ -155,7 +168,8 @@ void DeliverMessages(wxDialog& dialog) {
                 // Tab follows the template's order, not the controls' places.
                 if (!event.HasAnyModifiers() || event.GetModifiers() == wxMOD_SHIFT) {
                     wxWindow* focus = wxWindow::FindFocus();
-                    while (focus != nullptr && focus->GetParent() != &dialog) focus = focus->GetParent();
+                    while (focus != nullptr && focus->GetParent() != &dialog)
+                        focus = focus->GetParent();
                     if (wxWindow* next = NextTabStop(dialog, focus, event.ShiftDown())) {
                         next->SetFocus();
                     }
@@ -170,8 +184,8 @@ void DeliverMessages(wxDialog& dialog) {
             case WXK_NUMPAD_ENTER: {
                 // A push button with the focus is the one Enter presses.
                 wxWindow* focus = wxWindow::FindFocus();
-                const bool onButton = dynamic_cast<wxButton*>(focus) != nullptr &&
-                                      focus->GetParent() == &dialog;
+                const bool onButton =
+                    dynamic_cast<wxButton*>(focus) != nullptr && focus->GetParent() == &dialog;
                 DialogState* state = StateOf(hWnd);
                 SendCommand(hWnd, onButton ? focus->GetId() : state->defaultId);
                 return;
@@ -181,7 +195,8 @@ void DeliverMessages(wxDialog& dialog) {
     });
     dialog.Bind(wxEVT_CLOSE_WINDOW, [hWnd](wxCloseEvent& event) {
         // The dialog ends only through EndDialog.
-        if (event.CanVeto()) event.Veto();
+        if (event.CanVeto())
+            event.Veto();
         SendMessageA(hWnd, WM_CLOSE, 0, 0);
     });
     dialog.Bind(wxEVT_PAINT, [hWnd, &dialog](wxPaintEvent&) {
@@ -190,13 +205,13 @@ void DeliverMessages(wxDialog& dialog) {
     });
 }
 
-wxDialog* CreateDialogWindow(const DLGTEMPLATEEX& dialogTemplate, HWND parent,
-                             DLGPROC dialogProc) {
-    auto* dialog = new wxDialog(WindowFromHwnd(parent), wxID_ANY,
-                                wxString::FromUTF8(dialogTemplate.title), wxDefaultPosition,
-                                wxDefaultSize, FrameStyle(dialogTemplate.style, parent));
+wxDialog* CreateDialogWindow(const DLGTEMPLATEEX& dialogTemplate, HWND parent, DLGPROC dialogProc) {
+    auto* dialog =
+        new wxDialog(WindowFromHwnd(parent), wxID_ANY, wxString::FromUTF8(dialogTemplate.title),
+                     wxDefaultPosition, wxDefaultSize, FrameStyle(dialogTemplate.style, parent));
     DialogState state{dialogProc, 0, 0, DefaultId(dialogTemplate)};
-    if (dialogTemplate.style & DS_SETFONT) dialog->SetFont(DialogFont(dialogTemplate));
+    if (dialogTemplate.style & DS_SETFONT)
+        dialog->SetFont(DialogFont(dialogTemplate));
     MeasureBaseUnits(*dialog, state.baseUnitX, state.baseUnitY);
     Dialogs()[dialog] = state;
     RegisterWindow(dialog, dialogTemplate.style, dialogTemplate.exStyle, DefDlgProcA);
@@ -212,16 +227,18 @@ wxDialog* CreateDialogWindow(const DLGTEMPLATEEX& dialogTemplate, HWND parent,
         RECT box = {item.x, item.y, item.x + item.cx, item.y + item.cy};
         MapDialogRect(hWnd, &box);
         wxWindow* control = CreateControl(
-            *dialog, item,
-            wxRect(box.left, box.top, box.right - box.left, box.bottom - box.top));
+            *dialog, item, wxRect(box.left, box.top, box.right - box.left, box.bottom - box.top));
         if (control == nullptr) {
             delete dialog;
             Dialogs().erase(dialog);
             return nullptr;
         }
-        if (dialogTemplate.style & DS_SETFONT) control->SetFont(dialog->GetFont());
-        if (!(item.style & WS_TABSTOP)) control->DisableFocusFromKeyboard();
-        if (!(item.style & WS_VISIBLE)) control->Hide();
+        if (dialogTemplate.style & DS_SETFONT)
+            control->SetFont(dialog->GetFont());
+        if (!(item.style & WS_TABSTOP))
+            control->DisableFocusFromKeyboard();
+        if (!(item.style & WS_VISIBLE))
+            control->Hide();
     }
     DeliverMessages(*dialog);
     return dialog;
@@ -229,7 +246,8 @@ wxDialog* CreateDialogWindow(const DLGTEMPLATEEX& dialogTemplate, HWND parent,
 
 wxWindow* FirstTabStop(wxDialog& dialog) {
     for (wxWindow* child : dialog.GetChildren()) {
-        if (GetWindowLongPtrA(HwndFromWindow(child), GWL_STYLE) & WS_TABSTOP) return child;
+        if (GetWindowLongPtrA(HwndFromWindow(child), GWL_STYLE) & WS_TABSTOP)
+            return child;
     }
     return nullptr;
 }
@@ -254,7 +272,8 @@ INT_PTR DialogBoxIndirectParamA(HINSTANCE, const DLGTEMPLATEEX* dialogTemplate, 
         first != nullptr) {
         first->SetFocus();
     }
-    if (!StateOf(hWnd)->ended) dialog->ShowModal();
+    if (!StateOf(hWnd)->ended)
+        dialog->ShowModal();
     const INT_PTR result = StateOf(hWnd)->result;
     delete dialog;
     Dialogs().erase(dialog);
@@ -270,7 +289,8 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
     state->result = result;
     state->ended = true;
     auto* window = static_cast<wxDialog*>(WindowFromHwnd(dialog));
-    if (window->IsModal()) window->EndModal(static_cast<int>(result));
+    if (window->IsModal())
+        window->EndModal(static_cast<int>(result));
     return TRUE;
 }
 
@@ -278,8 +298,10 @@ LRESULT DefDlgProcA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     DialogState* state = StateOf(hWnd);
     if (state != nullptr && state->proc != nullptr) {
         const INT_PTR handled = state->proc(hWnd, message, wParam, lParam);
-        if (message == WM_INITDIALOG) return handled;
-        if (handled) return 0;
+        if (message == WM_INITDIALOG)
+            return handled;
+        if (handled)
+            return 0;
     }
     switch (message) {
         case WM_INITDIALOG:

@@ -12,7 +12,8 @@ CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCSTR lpszDefExt, LPCSTR lpszFil
     // The framework's own dialogs are explorer-style.
     m_ofn.Flags = dwFlags | OFN_EXPLORER;
     m_ofn.lpstrDefExt = lpszDefExt;
-    if (lpszFileName != nullptr) std::strncpy(m_szFileName, lpszFileName, sizeof(m_szFileName) - 1);
+    if (lpszFileName != nullptr)
+        std::strncpy(m_szFileName, lpszFileName, sizeof(m_szFileName) - 1);
     m_ofn.lpstrFile = m_szFileName;
     m_ofn.nMaxFile = sizeof(m_szFileName);
     if (lpszFilter != nullptr) {
@@ -20,7 +21,8 @@ CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCSTR lpszDefExt, LPCSTR lpszFil
         // "|" becomes the zero that ends each part; "||" ends the list.
         std::string parts(m_strFilter.GetString());
         for (char& ch : parts) {
-            if (ch == '|') ch = '\0';
+            if (ch == '|')
+                ch = '\0';
         }
         m_strFilter = CString(parts.data(), static_cast<int>(parts.size()));
         m_ofn.lpstrFilter = m_strFilter.GetString();
@@ -32,7 +34,8 @@ INT_PTR CFileDialog::DoModal() {
     CWnd* owner = m_pParentWnd != nullptr ? m_pParentWnd : AfxGetMainWnd();
     m_ofn.hwndOwner = owner != nullptr ? owner->GetSafeHwnd() : nullptr;
     // The program only opens files: a save dialog fails as one that cannot be shown.
-    if (!m_bOpenFileDialog) return IDCANCEL;
+    if (!m_bOpenFileDialog)
+        return IDCANCEL;
     return GetOpenFileNameA(&m_ofn) ? IDOK : IDCANCEL;
 }
 
@@ -55,9 +58,11 @@ CString CFileDialog::GetNextPathName(POSITION& pos) const {
     pos = *at == '\0' ? nullptr : reinterpret_cast<POSITION>(const_cast<char*>(at));
 
     // A name that carries a folder of its own is taken as it stands.
-    if (name.Find('/') >= 0) return name;
+    if (name.Find('/') >= 0)
+        return name;
     CString path(m_ofn.lpstrFile);
-    if (path.IsEmpty() || path[path.GetLength() - 1] != '/') path += '/';
+    if (path.IsEmpty() || path[path.GetLength() - 1] != '/')
+        path += '/';
     path += name;
     return path;
 }

@@ -41,17 +41,21 @@ std::map<std::pair<HINSTANCE, ULONG_PTR>, IconObject*>& SharedIcons() {
     return *icons;
 }
 
-const IconObject* AsIcon(HICON icon) { return reinterpret_cast<const IconObject*>(icon); }
+const IconObject* AsIcon(HICON icon) {
+    return reinterpret_cast<const IconObject*>(icon);
+}
 
 }  // namespace
 
 HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
     const auto key = std::make_pair(instance, reinterpret_cast<ULONG_PTR>(name));
     auto found = SharedIcons().find(key);
-    if (found != SharedIcons().end()) return reinterpret_cast<HICON>(found->second);
+    if (found != SharedIcons().end())
+        return reinterpret_cast<HICON>(found->second);
 
     HRSRC groupResource = FindResourceA(instance, name, RT_GROUP_ICON);
-    if (groupResource == nullptr) return nullptr;
+    if (groupResource == nullptr)
+        return nullptr;
     const auto* group =
         static_cast<const GRPICONDIR*>(LockResource(LoadResource(instance, groupResource)));
     const int size = GetSystemMetrics(SM_CXICON);
@@ -61,7 +65,8 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
         return nullptr;
     }
     HRSRC imageResource = FindResourceA(instance, MAKEINTRESOURCEA(entry->nId), RT_ICON);
-    if (imageResource == nullptr) return nullptr;
+    if (imageResource == nullptr)
+        return nullptr;
     const auto* xpm =
         static_cast<const char* const*>(LockResource(LoadResource(instance, imageResource)));
     wxImage image(xpm);
@@ -69,7 +74,8 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
         SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
         return nullptr;
     }
-    if (image.GetWidth() != size) image.Rescale(size, size, wxIMAGE_QUALITY_HIGH);
+    if (image.GetWidth() != size)
+        image.Rescale(size, size, wxIMAGE_QUALITY_HIGH);
     auto* icon = new IconObject{image};
     SharedIcons()[key] = icon;
     return reinterpret_cast<HICON>(icon);
@@ -77,14 +83,16 @@ HICON LoadIconA(HINSTANCE instance, LPCSTR name) {
 
 BOOL DrawIcon(HDC hdc, int x, int y, HICON icon) {
     wxDC* dc = DcFromHdc(hdc);
-    if (dc == nullptr || icon == nullptr) return FALSE;
+    if (dc == nullptr || icon == nullptr)
+        return FALSE;
     dc->DrawBitmap(wxBitmap(AsIcon(icon)->image), x, y, true);
     return TRUE;
 }
 
 wxIcon IconImageAt(HICON icon, int size) {
     wxImage image = AsIcon(icon)->image;
-    if (image.GetWidth() != size) image.Rescale(size, size, wxIMAGE_QUALITY_HIGH);
+    if (image.GetWidth() != size)
+        image.Rescale(size, size, wxIMAGE_QUALITY_HIGH);
     wxIcon result;
     result.CopyFromBitmap(wxBitmap(image));
     return result;

@@ -8,12 +8,9 @@ class CListBox : public CWnd {
 public:
     int GetCount() const { return static_cast<int>(::SendMessageA(m_hWnd, LB_GETCOUNT, 0, 0)); }
     int GetTextLen(int nIndex) const {
-        return static_cast<int>(::SendMessageA(m_hWnd, LB_GETTEXTLEN, static_cast<WPARAM>(nIndex), 0));
+        return static_cast<int>(
+            ::SendMessageA(m_hWnd, LB_GETTEXTLEN, static_cast<WPARAM>(nIndex), 0));
     }
     // The text of entry nIndex; empty when there is no such entry.
     void GetText(int nIndex, CString& rString) const;
-    int AddString(LPCSTR lpszItem) {
-        return static_cast<int>(
-            ::SendMessageA(m_hWnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(lpszItem)));
-    }
 };

@@ -29,10 +29,14 @@ locale_t UserLocale() {
 // Length of the UTF-8 sequence that a lead byte starts; 0 for a byte that
 // starts none.
 int SequenceLength(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if ((lead & 0xE0) == 0xC0) return 2;
-    if ((lead & 0xF0) == 0xE0) return 3;
-    if ((lead & 0xF8) == 0xF0) return 4;
+    if (lead < 0x80)
+        return 1;
+    if ((lead & 0xE0) == 0xC0)
+        return 2;
+    if ((lead & 0xF0) == 0xE0)
+        return 3;
+    if ((lead & 0xF8) == 0xF0)
+        return 4;
     return 0;
 }
 
@@ -66,7 +70,8 @@ std::wstring Decode(const char* text) {
 
 std::wstring Folded(const char* text) {
     std::wstring wide = Decode(text);
-    for (wchar_t& ch : wide) ch = static_cast<wchar_t>(towlower_l(static_cast<wint_t>(ch), UserLocale()));
+    for (wchar_t& ch : wide)
+        ch = static_cast<wchar_t>(towlower_l(static_cast<wint_t>(ch), UserLocale()));
     return wide;
 }
 
@@ -83,7 +88,8 @@ private:
 };
 
 const Entry* EntryAt(wxListBox& list, WPARAM index) {
-    if (index >= list.GetCount()) return nullptr;
+    if (index >= list.GetCount())
+        return nullptr;
     return static_cast<const Entry*>(list.GetClientObject(static_cast<unsigned>(index)));
 }
 
@@ -106,13 +112,15 @@ unsigned SortedPlace(wxListBox& list, const Entry& entry) {
 wxString Shown(const std::wstring& wide) {
     std::wstring shown = wide;
     for (wchar_t& ch : shown) {
-        if (ch >= 0xDC80 && ch <= 0xDCFF) ch = 0xFFFD;  // a byte that is not UTF-8
+        if (ch >= 0xDC80 && ch <= 0xDCFF)
+            ch = 0xFFFD;  // a byte that is not UTF-8
     }
     return wxString(shown);
 }
 
 LRESULT AddString(HWND hWnd, wxListBox& list, const char* text) {
-    if (text == nullptr) return LB_ERR;
+    if (text == nullptr)
+        return LB_ERR;
     auto* entry = new Entry(text);
     const bool sorted = GetWindowLongPtrA(hWnd, GWL_STYLE) & LBS_SORT;
     const unsigned place = sorted ? SortedPlace(list, *entry) : list.GetCount();
@@ -123,7 +131,8 @@ LRESULT AddString(HWND hWnd, wxListBox& list, const char* text) {
 
 LRESULT ListBoxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* list = dynamic_cast<wxListBox*>(WindowFromHwnd(hWnd));
-    if (list == nullptr) return DefWindowProcA(hWnd, message, wParam, lParam);
+    if (list == nullptr)
+        return DefWindowProcA(hWnd, message, wParam, lParam);
     switch (message) {
         case LB_ADDSTRING:
             return AddString(hWnd, *list, reinterpret_cast<const char*>(lParam));
@@ -135,7 +144,8 @@ LRESULT ListBoxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
         }
         case LB_GETTEXT: {
             const Entry* entry = EntryAt(*list, wParam);
-            if (entry == nullptr || lParam == 0) return LB_ERR;
+            if (entry == nullptr || lParam == 0)
+                return LB_ERR;
             std::memcpy(reinterpret_cast<char*>(lParam), entry->Text().c_str(),
                         entry->Text().size() + 1);
             return static_cast<LRESULT>(entry->Text().size());

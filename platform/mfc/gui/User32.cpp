@@ -43,30 +43,36 @@ wxTopLevelWindow* TopLevel(HWND hWnd) {
 // slot is scaled from it.
 void SetIconSlot(wxTopLevelWindow& window, WPARAM slot, HICON icon) {
     wxIconBundle icons = window.GetIcons();
-    const int size = slot == ICON_BIG ? GetSystemMetrics(SM_CXICON)
-                                      : GetSystemMetrics(SM_CXSMICON);
+    const int size = slot == ICON_BIG ? GetSystemMetrics(SM_CXICON) : GetSystemMetrics(SM_CXSMICON);
     // Drop the slot's previous image, then put the new one in.
     wxIconBundle updated;
     for (size_t i = 0; i < icons.GetIconCount(); ++i) {
         const wxIcon old = icons.GetIconByIndex(i);
-        if (old.GetWidth() != size) updated.AddIcon(old);
+        if (old.GetWidth() != size)
+            updated.AddIcon(old);
     }
-    if (icon != nullptr) updated.AddIcon(IconImageAt(icon, size));
+    if (icon != nullptr)
+        updated.AddIcon(IconImageAt(icon, size));
     window.SetIcons(updated);
 }
 
 }  // namespace
 
-HWND HwndFromWindow(wxWindow* window) { return reinterpret_cast<HWND>(window); }
+HWND HwndFromWindow(wxWindow* window) {
+    return reinterpret_cast<HWND>(window);
+}
 
-wxWindow* WindowFromHwnd(HWND hWnd) { return reinterpret_cast<wxWindow*>(hWnd); }
+wxWindow* WindowFromHwnd(HWND hWnd) {
+    return reinterpret_cast<wxWindow*>(hWnd);
+}
 
 void RegisterWindow(wxWindow* window, DWORD style, DWORD exStyle, WNDPROC classProc) {
     Windows()[window] = {style, exStyle, classProc};
     // The last message a window gets; afterwards its handle is invalid.
     window->Bind(wxEVT_DESTROY, [window](wxWindowDestroyEvent& event) {
         event.Skip();  // the event travels up to the parents as well
-        if (event.GetEventObject() != window) return;
+        if (event.GetEventObject() != window)
+            return;
         SendMessageA(HwndFromWindow(window), WM_NCDESTROY, 0, 0);
         Windows().erase(window);
     });
@@ -74,7 +80,8 @@ void RegisterWindow(wxWindow* window, DWORD style, DWORD exStyle, WNDPROC classP
 
 LONG_PTR GetWindowLongPtrA(HWND hWnd, int index) {
     WindowRecord* record = RecordOf(hWnd);
-    if (record == nullptr) return 0;
+    if (record == nullptr)
+        return 0;
     switch (index) {
         case GWLP_WNDPROC:
             return reinterpret_cast<LONG_PTR>(record->proc);
@@ -91,7 +98,8 @@ LONG_PTR GetWindowLongPtrA(HWND hWnd, int index) {
 
 LONG_PTR SetWindowLongPtrA(HWND hWnd, int index, LONG_PTR value) {
     WindowRecord* record = RecordOf(hWnd);
-    if (record == nullptr) return 0;
+    if (record == nullptr)
+        return 0;
     if (index != GWLP_WNDPROC) {
         SetLastError(ERROR_INVALID_INDEX);
         return 0;
@@ -107,7 +115,8 @@ LRESULT CallWindowProcA(WNDPROC proc, HWND hWnd, UINT message, WPARAM wParam, LP
 
 LRESULT SendMessageA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     WindowRecord* record = RecordOf(hWnd);
-    if (record == nullptr) return 0;
+    if (record == nullptr)
+        return 0;
     return CallWindowProcA(record->proc, hWnd, message, wParam, lParam);
 }
 
@@ -138,15 +147,19 @@ LRESULT DefWindowProcA(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 HWND GetDlgItem(HWND dialog, int id) {
     wxWindow* parent = WindowFromHwnd(dialog);
-    if (parent == nullptr) return nullptr;
+    if (parent == nullptr)
+        return nullptr;
     for (wxWindow* child : parent->GetChildren()) {
-        if (child->GetId() == id) return HwndFromWindow(child);
+        if (child->GetId() == id)
+            return HwndFromWindow(child);
     }
     SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
     return nullptr;
 }
 
-int GetDlgCtrlID(HWND hWnd) { return static_cast<int>(GetWindowLongPtrA(hWnd, GWLP_ID)); }
+int GetDlgCtrlID(HWND hWnd) {
+    return static_cast<int>(GetWindowLongPtrA(hWnd, GWLP_ID));
+}
 
 BOOL IsIconic(HWND hWnd) {
     wxTopLevelWindow* top = TopLevel(hWnd);
@@ -154,14 +167,16 @@ BOOL IsIconic(HWND hWnd) {
 }
 
 BOOL GetClientRect(HWND hWnd, RECT* rect) {
-    if (RecordOf(hWnd) == nullptr || rect == nullptr) return FALSE;
+    if (RecordOf(hWnd) == nullptr || rect == nullptr)
+        return FALSE;
     const wxSize size = WindowFromHwnd(hWnd)->GetClientSize();
     *rect = {0, 0, size.GetWidth(), size.GetHeight()};
     return TRUE;
 }
 
 BOOL UpdateWindow(HWND hWnd) {
-    if (RecordOf(hWnd) == nullptr) return FALSE;
+    if (RecordOf(hWnd) == nullptr)
+        return FALSE;
     WindowFromHwnd(hWnd)->Update();
     return TRUE;
 }

@@ -19,9 +19,11 @@ CWinApp* g_app = nullptr;
 std::string ProgramName(const char* path) {
     std::string name = path != nullptr ? path : "";
     const size_t slash = name.rfind('/');
-    if (slash != std::string::npos) name.erase(0, slash + 1);
+    if (slash != std::string::npos)
+        name.erase(0, slash + 1);
     const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.erase(dot);
+    if (dot != std::string::npos && dot > 0)
+        name.erase(dot);
     return name;
 }
 
@@ -39,17 +41,22 @@ CWinApp::CWinApp(LPCSTR lpszAppName) {
 }
 
 CWinApp::~CWinApp() {
-    if (g_app == this) g_app = nullptr;
+    if (g_app == this)
+        g_app = nullptr;
 }
 
-BOOL CWinApp::InitInstance() { return TRUE; }
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
 
 int CWinApp::Run() {
     wxTheApp->MainLoop();
     return ExitInstance();
 }
 
-int CWinApp::ExitInstance() { return 0; }
+int CWinApp::ExitInstance() {
+    return 0;
+}
 
 LRESULT CWinApp::ProcessWndProcException(CException* e, UINT) {
     AfxMessageBox(e->Describe(), MB_ICONEXCLAMATION);
@@ -60,23 +67,32 @@ LRESULT CWinApp::ProcessWndProcException(CException* e, UINT) {
 void CWinApp::SetRegistryKey(LPCSTR lpszRegistryKey) {
     m_strRegistryKey = lpszRegistryKey;
     m_pszRegistryKey = m_strRegistryKey.GetString();
-    m_pszProfileName = m_pszAppName;
 }
 
-void CWinApp::OnHelp() { AfxMessageBox("No help is available for this program."); }
+void CWinApp::OnHelp() {
+    AfxMessageBox("No help is available for this program.");
+}
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}
 
 LPCSTR AfxGetAppName() {
     return g_app != nullptr && g_app->m_pszAppName != nullptr ? g_app->m_pszAppName : "";
 }
 
-CWnd* AfxGetMainWnd() { return g_app != nullptr ? g_app->m_pMainWnd : nullptr; }
+CWnd* AfxGetMainWnd() {
+    return g_app != nullptr ? g_app->m_pMainWnd : nullptr;
+}
 
-HINSTANCE AfxGetResourceHandle() { return GetModuleHandleA(nullptr); }
+HINSTANCE AfxGetResourceHandle() {
+    return GetModuleHandleA(nullptr);
+}
 
 // The executable is the only module, so it holds every resource there is.
-HINSTANCE AfxFindResourceHandle(LPCSTR, LPCSTR) { return AfxGetResourceHandle(); }
+HINSTANCE AfxFindResourceHandle(LPCSTR, LPCSTR) {
+    return AfxGetResourceHandle();
+}
 
 // The dialog manager builds no embedded controls and no template holds one,
 // so hosting them needs no set-up.
@@ -84,7 +100,8 @@ void AfxEnableControlContainer(COccManager*) {}
 
 int AfxMessageBox(LPCSTR lpszText, UINT nType) {
     long style = wxOK | wxCENTRE;
-    if ((nType & MB_ICONEXCLAMATION) == MB_ICONEXCLAMATION) style |= wxICON_EXCLAMATION;
+    if ((nType & MB_ICONEXCLAMATION) == MB_ICONEXCLAMATION)
+        style |= wxICON_EXCLAMATION;
     CWnd* owner = AfxGetMainWnd();
     wxMessageBox(wxString::FromUTF8(lpszText), wxString::FromUTF8(AfxGetAppName()), style,
                  owner != nullptr ? WindowFromHwnd(owner->GetSafeHwnd()) : nullptr);
@@ -97,7 +114,8 @@ bool AfxWinInit(int argc, char** argv) {
     static int count = 1;
     arguments[0] = argc > 0 ? argv[0] : const_cast<char*>("dorvalune");
     wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(count, arguments)) return false;
+    if (!wxEntryStart(count, arguments))
+        return false;
     // Toolkit diagnostics go to the terminal, never into a window.
     delete wxLog::SetActiveTarget(new wxLogStderr);
     if (g_app != nullptr && g_app->m_pszAppName == nullptr) {
@@ -107,11 +125,14 @@ bool AfxWinInit(int argc, char** argv) {
     return true;
 }
 
-void AfxWinTerm() { wxEntryCleanup(); }
+void AfxWinTerm() {
+    wxEntryCleanup();
+}
 
 int AfxWinMain(int argc, char** argv) {
     CWinApp* app = AfxGetApp();
-    if (app == nullptr || !AfxWinInit(argc, argv)) return -1;
+    if (app == nullptr || !AfxWinInit(argc, argv))
+        return -1;
     const int code = app->InitInstance() ? app->Run() : app->ExitInstance();
     AfxWinTerm();
     return code;

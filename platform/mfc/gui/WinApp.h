@@ -37,7 +37,6 @@ public:
 
     LPCSTR m_pszAppName = nullptr;
     LPCSTR m_pszRegistryKey = nullptr;
-    LPCSTR m_pszProfileName = nullptr;
     CWnd* m_pMainWnd = nullptr;
 
 protected:

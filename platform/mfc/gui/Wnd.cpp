@@ -22,7 +22,8 @@ LRESULT AfxCallWndProc(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam) {
         return wnd->WindowProc(message, wParam, lParam);
     } catch (CException* e) {
         CWinApp* app = AfxGetApp();
-        if (app != nullptr) return app->ProcessWndProcException(e, message);
+        if (app != nullptr)
+            return app->ProcessWndProcException(e, message);
         e->Delete();
         return 0;
     }
@@ -30,7 +31,8 @@ LRESULT AfxCallWndProc(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     CWnd* wnd = CWnd::FromHandlePermanent(hWnd);
-    if (wnd == nullptr) return ::DefWindowProcA(hWnd, message, wParam, lParam);
+    if (wnd == nullptr)
+        return ::DefWindowProcA(hWnd, message, wParam, lParam);
     return AfxCallWndProc(wnd, message, wParam, lParam);
 }
 
@@ -40,10 +42,13 @@ const AFX_MSGMAP* CWnd::GetThisMessageMap() {
     return &map;
 }
 
-const AFX_MSGMAP* CWnd::GetMessageMap() const { return GetThisMessageMap(); }
+const AFX_MSGMAP* CWnd::GetMessageMap() const {
+    return GetThisMessageMap();
+}
 
 CWnd::~CWnd() {
-    if (m_hWnd != nullptr) UnsubclassWindow();
+    if (m_hWnd != nullptr)
+        UnsubclassWindow();
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
@@ -52,10 +57,12 @@ CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
 }
 
 BOOL CWnd::SubclassWindow(HWND hWnd) {
-    if (m_hWnd != nullptr || hWnd == nullptr || FromHandlePermanent(hWnd) != nullptr) return FALSE;
+    if (m_hWnd != nullptr || hWnd == nullptr || FromHandlePermanent(hWnd) != nullptr)
+        return FALSE;
     const LONG_PTR previous =
         ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AfxWndProc));
-    if (previous == 0) return FALSE;
+    if (previous == 0)
+        return FALSE;
     m_pfnSuper = reinterpret_cast<WNDPROC>(previous);
     m_hWnd = hWnd;
     PermanentMap()[hWnd] = this;
@@ -64,7 +71,8 @@ BOOL CWnd::SubclassWindow(HWND hWnd) {
 
 HWND CWnd::UnsubclassWindow() {
     const HWND hWnd = m_hWnd;
-    if (hWnd == nullptr) return nullptr;
+    if (hWnd == nullptr)
+        return nullptr;
     ::SetWindowLongPtrA(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
     PermanentMap().erase(hWnd);
     m_pfnSuper = nullptr;
@@ -73,7 +81,8 @@ HWND CWnd::UnsubclassWindow() {
 }
 
 void CWnd::CenterWindow() {
-    if (wxWindow* window = WindowFromHwnd(m_hWnd)) window->Centre(wxBOTH);
+    if (wxWindow* window = WindowFromHwnd(m_hWnd))
+        window->Centre(wxBOTH);
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -84,7 +93,8 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     m_currentWParam = wParam;
     m_currentLParam = lParam;
     LRESULT result = 0;
-    if (!OnWndMsg(message, wParam, lParam, &result)) result = DefWindowProc(message, wParam, lParam);
+    if (!OnWndMsg(message, wParam, lParam, &result))
+        result = DefWindowProc(message, wParam, lParam);
     m_currentMessage = outerMessage;
     m_currentWParam = outerWParam;
     m_currentLParam = outerLParam;
@@ -93,24 +103,24 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
     *result = 0;
-    if (message == WM_COMMAND) return OnCommand(wParam, lParam);
+    if (message == WM_COMMAND)
+        return OnCommand(wParam, lParam);
     if (message == WM_NCDESTROY) {
         OnNcDestroy();
         return TRUE;
     }
     const AFX_MSGMAP_ENTRY* entry = FindMessageEntry(GetMessageMap(), message, 0, 0);
-    if (entry == nullptr) return FALSE;
+    if (entry == nullptr)
+        return FALSE;
     switch (entry->nSig) {
         case AfxSig_vv:
             (this->*entry->pfn.pfn)();
             return TRUE;
         case AfxSig_hv:
-            *result = reinterpret_cast<LRESULT>(
-                (this->*entry->pfn.pfn_hv)());
+            *result = reinterpret_cast<LRESULT>((this->*entry->pfn.pfn_hv)());
             return TRUE;
         case AfxSig_lwl:
-            *result = (this->*entry->pfn.pfn_lwl)(
-                wParam, lParam);
+            *result = (this->*entry->pfn.pfn_lwl)(wParam, lParam);
             return TRUE;
     }
     return FALSE;
@@ -121,18 +131,24 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM) {
 }
 
 LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (m_pfnSuper != nullptr) return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
+    if (m_pfnSuper != nullptr)
+        return ::CallWindowProcA(m_pfnSuper, m_hWnd, message, wParam, lParam);
     return ::DefWindowProcA(m_hWnd, message, wParam, lParam);
 }
 
-LRESULT CWnd::Default() { return DefWindowProc(m_currentMessage, m_currentWParam, m_currentLParam); }
+LRESULT CWnd::Default() {
+    return DefWindowProc(m_currentMessage, m_currentWParam, m_currentLParam);
+}
 
 void CWnd::OnNcDestroy() {
     // The window's own procedure sees the message too, then the object lets go.
     DefWindowProc(WM_NCDESTROY, 0, 0);
     CWinApp* app = AfxGetApp();
-    if (app != nullptr && app->m_pMainWnd == this) app->m_pMainWnd = nullptr;
+    if (app != nullptr && app->m_pMainWnd == this)
+        app->m_pMainWnd = nullptr;
     UnsubclassWindow();
 }
 
-void CWnd::OnPaint() { Default(); }
+void CWnd::OnPaint() {
+    Default();
+}

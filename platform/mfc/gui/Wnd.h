@@ -25,7 +25,8 @@ public:
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
     }
     HICON SetIcon(HICON icon, BOOL bigIcon) {
-        return reinterpret_cast<HICON>(SendMessage(WM_SETICON, bigIcon, reinterpret_cast<LPARAM>(icon)));
+        return reinterpret_cast<HICON>(
+            SendMessage(WM_SETICON, bigIcon, reinterpret_cast<LPARAM>(icon)));
     }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }

@@ -18,7 +18,8 @@ constexpr DWORD kMultipleFlags = OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_F
 std::vector<std::string> Walk(const CFileDialog& dialog) {
     std::vector<std::string> paths;
     POSITION pos = dialog.GetStartPosition();
-    while (pos != nullptr) paths.emplace_back(dialog.GetNextPathName(pos).GetString());
+    while (pos != nullptr)
+        paths.emplace_back(dialog.GetNextPathName(pos).GetString());
     return paths;
 }
 
@@ -78,7 +79,8 @@ TEST(FileDialogTest, ASelectionThatDoesNotFitTheBufferFailsTheDialog) {
         } else {
             EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
             // The size the selection needs, in the buffer's first two bytes.
-            EXPECT_EQ(static_cast<unsigned char>(buffer[0]) | (static_cast<unsigned char>(buffer[1]) << 8),
+            EXPECT_EQ(static_cast<unsigned char>(buffer[0]) |
+                          (static_cast<unsigned char>(buffer[1]) << 8),
                       static_cast<int>(needed));
         }
     }
@@ -109,37 +111,43 @@ protected:
 
     // Shows the native dialog and types name into its location field.
     INT_PTR ChooseByTyping(CFileDialog& dialog, const std::string& name, bool thenCancel) {
-        return RunWithScript([&] { return dialog.DoModal(); }, [&] {
-            // The native dialog, found by its title on the X server.
-            unsigned long xWindow = 0;
-            ASSERT_TRUE(PumpUntil([&] {
-                const std::string found =
-                    RunCommand("xdotool search --onlyvisible --name '^Select a file$'");
-                xWindow = std::strtoul(found.c_str(), nullptr, 10);
-                return xWindow != 0;
-            }));
-            PumpFor(500);
-            SendKeys(xWindow, "ctrl+l");
-            TypeText(xWindow, name);
-            if (thenCancel) {
-                // The refusal is a message box with a loop of its own, which
-                // holds this script until it closes: answer it from outside.
-                RunCommand("(timeout 10 xdotool search --sync --onlyvisible --name '^Error$' "
-                           "windowfocus --sync key Return > /dev/null 2>&1 &)");
-            }
-            SendKeys(xWindow, "Return");
-            PumpFor(500);
-            if (thenCancel) {
-                EXPECT_NE(RunCommand("xdotool search --onlyvisible --name '^Select a file$'"), "")
-                    << "the dialog took a file that does not exist";
-                // The first Escape may only close the name field's completion.
-                for (int i = 0; i < 3 && !RunCommand("xdotool search --onlyvisible --name "
-                                                     "'^Select a file$'").empty(); ++i) {
-                    SendKeys(xWindow, "Escape");
-                    PumpFor(300);
+        return RunWithScript(
+            [&] { return dialog.DoModal(); },
+            [&] {
+                // The native dialog, found by its title on the X server.
+                unsigned long xWindow = 0;
+                ASSERT_TRUE(PumpUntil([&] {
+                    const std::string found =
+                        RunCommand("xdotool search --onlyvisible --name '^Select a file$'");
+                    xWindow = std::strtoul(found.c_str(), nullptr, 10);
+                    return xWindow != 0;
+                }));
+                PumpFor(500);
+                SendKeys(xWindow, "ctrl+l");
+                TypeText(xWindow, name);
+                if (thenCancel) {
+                    // The refusal is a message box with a loop of its own, which
+                    // holds this script until it closes: answer it from outside.
+                    RunCommand(
+                        "(timeout 10 xdotool search --sync --onlyvisible --name '^Error$' "
+                        "windowfocus --sync key Return > /dev/null 2>&1 &)");
                 }
-            }
-        });
+                SendKeys(xWindow, "Return");
+                PumpFor(500);
+                if (thenCancel) {
+                    EXPECT_NE(RunCommand("xdotool search --onlyvisible --name '^Select a file$'"),
+                              "")
+                        << "the dialog took a file that does not exist";
+                    // The first Escape may only close the name field's completion.
+                    for (int i = 0; i < 3 && !RunCommand("xdotool search --onlyvisible --name "
+                                                         "'^Select a file$'")
+                                                  .empty();
+                         ++i) {
+                        SendKeys(xWindow, "Escape");
+                        PumpFor(300);
+                    }
+                }
+            });
     }
 
     TempFolder m_temp;

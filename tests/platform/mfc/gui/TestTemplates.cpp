@@ -19,16 +19,48 @@ const DLGITEMTEMPLATEEX kUnknownClassItems[] = {
     {0, 0, kChild, 7, 7, 50, 14, 30, 0x0085 /* combo box */, nullptr, 0},
 };
 
-constexpr DWORD kDialogStyle = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME |
-                               DS_SHELLFONT;
+constexpr DWORD kDialogStyle =
+    WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SHELLFONT;
 
-const DLGTEMPLATEEX kButtonsTemplate = {
-    1, 0xFFFF, 0, 0, kDialogStyle, 3, 0, 0, 167, 91, 0, 0, "Buttons", 8, 0, 0, 1, "MS Shell Dlg",
-    kButtonsItems};
+const DLGTEMPLATEEX kButtonsTemplate = {1,
+                                        0xFFFF,
+                                        0,
+                                        0,
+                                        kDialogStyle,
+                                        3,
+                                        0,
+                                        0,
+                                        167,
+                                        91,
+                                        0,
+                                        0,
+                                        "Buttons",
+                                        8,
+                                        0,
+                                        0,
+                                        1,
+                                        "MS Shell Dlg",
+                                        kButtonsItems};
 
-const DLGTEMPLATEEX kUnknownClassTemplate = {
-    1, 0xFFFF, 0, 0, kDialogStyle, 1, 0, 0, 100, 50, 0, 0, "Unknown", 8, 0, 0, 1, "MS Shell Dlg",
-    kUnknownClassItems};
+const DLGTEMPLATEEX kUnknownClassTemplate = {1,
+                                             0xFFFF,
+                                             0,
+                                             0,
+                                             kDialogStyle,
+                                             1,
+                                             0,
+                                             0,
+                                             100,
+                                             50,
+                                             0,
+                                             0,
+                                             "Unknown",
+                                             8,
+                                             0,
+                                             0,
+                                             1,
+                                             "MS Shell Dlg",
+                                             kUnknownClassItems};
 
 const RESOURCE_ENTRY kTestResources[] = {
     {5, kButtonsDialog, 0x0409, &kButtonsTemplate, sizeof(kButtonsTemplate)},
