@@ -2,10 +2,11 @@
 # make test  - install dependencies, build, run every test
 # make asan  - the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
 # make bench - the micro-benchmarks
+# make compare - the whole job against GraphicsMagick, ImageMagick and libvips
 
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build run test asan bench fuzz clean
+.PHONY: deps build run test asan bench compare fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -29,6 +30,9 @@ asan: deps
 
 bench: build
 	./build/bench/dorvalune_bench
+
+compare: build
+	/usr/bin/python3 bench/compare.py
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

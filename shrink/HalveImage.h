@@ -9,8 +9,7 @@ class CDibImage;
 // Red 255, green 0, blue 128. Only this exact value counts as key.
 constexpr COLORREF kKeyColour = 0x008000FF;
 
-// Fills the destination; takes the row-oriented path when both images hold
-// exact-byte pixels (24 or 32 bits), the per-pixel path otherwise.
+// Fills the destination, a row at a time.
 void HalveImage(CDibImage& source, CDibImage& destination);
 
 // The reference path: every read and write through the image's pixel calls.

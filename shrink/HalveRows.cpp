@@ -9,7 +9,7 @@
 #include <emmintrin.h>
 
 #include "image/CDibImage.h"
-#include "platform/win32/Gdi.h"
+#include "shrink/PixelRows.h"
 
 namespace {
 
@@ -132,26 +132,17 @@ void WriteRow(const PackedSums* above, const PackedSums* centre, const PackedSum
     }
 }
 
-bool HasPlainBytes(const CDibImage& image) {
-    if (image.section() == nullptr || (image.bitsPerPixel() != 24 && image.bitsPerPixel() != 32)) {
-        return false;
-    }
-    DIBSECTION ds;
-    if (GetObjectA(image.section(), sizeof(ds), &ds) != sizeof(ds)) return false;
-    if (ds.dsBmih.biCompression == BI_RGB) return true;
-    return ds.dsBmih.biCompression == BI_BITFIELDS && ds.dsBitfields[0] == 0x00FF0000 &&
-           ds.dsBitfields[1] == 0x0000FF00 && ds.dsBitfields[2] == 0x000000FF;
-}
-
 // Summarises source row `row` into out, which holds zeros outside the
 // source's columns; a row outside the source is all zeros.
-void Summarise(const CDibImage& source, int row, int columns, std::vector<PackedSums>& out) {
-    if (row < 0 || row >= source.height()) {
+void Summarise(SourceRows& source, int row, int sourceHeight, int columns,
+               std::vector<PackedSums>& out) {
+    if (row < 0 || row >= sourceHeight) {
         std::fill(out.begin(), out.end(), 0);
         return;
     }
-    const BYTE* pixels = source.firstRow() + static_cast<ptrdiff_t>(row) * source.pitch();
-    if (source.bitsPerPixel() == 24) {
+    int bytesPerPixel = 0;
+    const BYTE* pixels = source.Row(row, columns, bytesPerPixel);
+    if (bytesPerPixel == 3) {
         SummariseRow<3>(pixels, columns, out.data());
     } else {
         SummariseRow<4>(pixels, columns, out.data());
@@ -161,10 +152,10 @@ void Summarise(const CDibImage& source, int row, int columns, std::vector<Packed
 }  // namespace
 
 bool CanHalveRows(const CDibImage& source, const CDibImage& destination) {
-    return HasPlainBytes(source) && HasPlainBytes(destination);
+    return source.section() != nullptr && destination.section() != nullptr;
 }
 
-void HalveRows(const CDibImage& source, CDibImage& destination) {
+void HalveRows(CDibImage& source, CDibImage& destination) {
     const int width = destination.width();
     const int height = destination.height();
     if (width <= 0 || height <= 0) return;
@@ -172,17 +163,21 @@ void HalveRows(const CDibImage& source, CDibImage& destination) {
     const size_t entries = 2 * static_cast<size_t>(width) + 1;
     const int columns = std::min(source.width(), 2 * width);
 
+    SourceRows sourceRows(source);
+    DestinationRows destinationRows(destination);
     std::vector<PackedSums> above(entries), centre(entries), below(entries);
-    Summarise(source, -1, columns, above);
+    Summarise(sourceRows, -1, source.height(), columns, above);
     for (int y = 0; y < height; ++y) {
-        Summarise(source, 2 * y, columns, centre);
-        Summarise(source, 2 * y + 1, columns, below);
-        BYTE* row = destination.firstRow() + static_cast<ptrdiff_t>(y) * destination.pitch();
-        if (destination.bitsPerPixel() == 24) {
+        Summarise(sourceRows, 2 * y, source.height(), columns, centre);
+        Summarise(sourceRows, 2 * y + 1, source.height(), columns, below);
+        int bytesPerPixel = 0;
+        BYTE* row = destinationRows.Begin(y, bytesPerPixel);
+        if (bytesPerPixel == 3) {
             WriteRow<3>(above.data(), centre.data(), below.data(), width, row);
         } else {
             WriteRow<4>(above.data(), centre.data(), below.data(), width, row);
         }
+        destinationRows.Commit(y);
         // The bottom row of this window is the top row of the next one.
         std::swap(above, below);
     }

@@ -1,10 +1,11 @@
-// The row-oriented form of the half-size filter for images whose pixels are
-// plain blue, green, red bytes. Gives exactly the per-pixel path's result.
+// The row-oriented form of the half-size filter. It reads and writes whole
+// rows, with the colours that the platform's single-pixel calls would read
+// and write, and gives exactly the per-pixel path's result at every depth.
 #pragma once
 
 class CDibImage;
 
-// True when both images hold 24 or 32 bpp sections with the 8-8-8 byte layout.
+// True when both images hold sections.
 bool CanHalveRows(const CDibImage& source, const CDibImage& destination);
 
-void HalveRows(const CDibImage& source, CDibImage& destination);
+void HalveRows(CDibImage& source, CDibImage& destination);

@@ -45,3 +45,17 @@ Status DecodeBmp(const BYTE* data, size_t size, ImageBuffer& out) {
         out = std::move(image);
     return status;
 }
+
+Status DecodeBmpFile(FileBytes& file, ImageBuffer& out) {
+    BmpHeader header;
+    const bool inPlace = ReadBmpHeader(file.data.get(), file.size, header) == Ok &&
+                         header.encoding == BmpEncoding::kStoredRows &&
+                         (header.format == PixelFormat24bppRGB ||
+                          header.format == PixelFormat32bppRGB);
+    if (!inPlace) return DecodeBmp(file.data.get(), file.size, out);
+    const INT stride = static_cast<INT>(header.fileStride);
+    out = ImageBuffer();
+    const size_t size = file.size;
+    return out.AdoptRows(std::move(file.data), size, header.format, header.width, header.height,
+                         BmpStoredRowOffset(header, 0), header.topDown ? stride : -stride);
+}

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+#include "platform/gdiplus/FileIo.h"
 #include "platform/gdiplus/ImageBuffer.h"
 
 // True when the data starts with the "BM" signature.
@@ -15,3 +16,8 @@ bool SniffBmp(const BYTE* data, size_t size);
 // 2 and 64 bpp), ValueOverflow beyond the library's caps and OutOfMemory when
 // the heap refuses. `out` is left empty on every failure.
 Status DecodeBmp(const BYTE* data, size_t size, ImageBuffer& out);
+
+// The same for a whole file read into memory. Uncompressed 24 and 32-bit
+// rows already are the reported format's pixels, so the picture keeps them
+// where they lie and takes the file's block over instead of copying it.
+Status DecodeBmpFile(FileBytes& file, ImageBuffer& out);

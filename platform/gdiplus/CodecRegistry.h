@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/gdiplus/FileIo.h"
 #include "platform/gdiplus/ImageBuffer.h"
 
 struct CodecEntry {
@@ -13,6 +14,9 @@ struct CodecEntry {
     bool (*sniff)(const BYTE* data, size_t size);
     // Checks the whole header, then allocates and decodes into `out`.
     Status (*decode)(const BYTE* data, size_t size, ImageBuffer& out);
+    // Optional: decodes a whole file it may take over, keeping the rows where
+    // they lie when they already are the reported format's pixels.
+    Status (*decodeFile)(FileBytes& file, ImageBuffer& out);
     // Writes `image` in this format; null while the format has no encoder.
     Status (*encode)(const ImageView& image, std::vector<BYTE>& out);
     // The encoder's record as the encoder list shows it.

@@ -22,7 +22,7 @@ void GpBitmap::UseStorage() {
     width = storage.Width();
     height = storage.Height();
     stride = storage.Stride();
-    scan0 = storage.Pixels();
+    scan0 = storage.Row(0);
     palette = storage.Palette();
     paletteFlags = storage.PaletteFlags();
 }
@@ -74,6 +74,8 @@ Status GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
         const CodecEntry* codec = FindCodecForData(bytes.data.get(), bytes.size);
         if (codec == nullptr || codec->decode == nullptr) {
             status = UnknownImageFormat;
+        } else if (codec->decodeFile != nullptr) {
+            status = codec->decodeFile(bytes, decoded);
         } else {
             status = codec->decode(bytes.data.get(), bytes.size, decoded);
         }

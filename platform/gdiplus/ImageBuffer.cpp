@@ -1,5 +1,7 @@
 #include "platform/gdiplus/ImageBuffer.h"
 
+#include <algorithm>
+
 Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height) {
     const UINT bits = GetPixelFormatSize(format);
     if (width == 0 || height == 0 || bits == 0) return InvalidParameter;
@@ -12,10 +14,38 @@ Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height) {
     BYTE* memory = static_cast<BYTE*>(std::calloc(stride * height, 1));
     if (memory == nullptr) return OutOfMemory;
     pixels_.reset(memory);
+    adopted_.reset();
+    first_ = memory;
     format_ = format;
     width_ = width;
     height_ = height;
     stride_ = static_cast<INT>(stride);
+    return Ok;
+}
+
+Status ImageBuffer::AdoptRows(std::unique_ptr<BYTE[]> block, size_t blockSize,
+                              PixelFormat format, UINT width, UINT height, size_t firstRowOffset,
+                              INT stride) {
+    const UINT bits = GetPixelFormatSize(format);
+    if (block == nullptr || width == 0 || height == 0 || bits == 0) return InvalidParameter;
+    const unsigned long long rowBytes = (static_cast<unsigned long long>(width) * bits + 7) / 8;
+    const long long lastRowOffset =
+        static_cast<long long>(firstRowOffset) + static_cast<long long>(height - 1) * stride;
+    const long long lowest = std::min<long long>(static_cast<long long>(firstRowOffset), lastRowOffset);
+    const long long highest = std::max<long long>(static_cast<long long>(firstRowOffset), lastRowOffset);
+    if (lowest < 0 || static_cast<unsigned long long>(highest) + rowBytes > blockSize ||
+        static_cast<unsigned long long>(stride < 0 ? -static_cast<long long>(stride) : stride) <
+            rowBytes) {
+        return InvalidParameter;
+    }
+    if (static_cast<unsigned long long>(width) * height > kMaxImagePixels) return ValueOverflow;
+    pixels_.reset();
+    adopted_ = std::move(block);
+    first_ = adopted_.get() + firstRowOffset;
+    format_ = format;
+    width_ = width;
+    height_ = height;
+    stride_ = stride;
     return Ok;
 }
 
@@ -25,7 +55,7 @@ ImageView ImageBuffer::View() const {
     view.width = width_;
     view.height = height_;
     view.stride = stride_;
-    view.scan0 = pixels_.get();
+    view.scan0 = first_;
     view.palette = palette_.data();
     view.paletteCount = static_cast<UINT>(palette_.size());
     view.paletteFlags = paletteFlags_;

@@ -40,14 +40,26 @@ public:
     // beyond the bounds, OutOfMemory when the heap refuses.
     Status Allocate(PixelFormat format, UINT width, UINT height);
 
+    // Takes a block of bytes that already holds the rows, such as a file
+    // read whole, without copying: row 0 starts firstRowOffset bytes into
+    // it and each row lies stride bytes (negative for rows stored bottom-up)
+    // after the one above. InvalidParameter unless every row's pixel bytes
+    // lie inside the block.
+    Status AdoptRows(std::unique_ptr<BYTE[]> block, size_t blockSize, PixelFormat format,
+                     UINT width, UINT height, size_t firstRowOffset, INT stride);
+
     PixelFormat Format() const { return format_; }
     UINT Width() const { return width_; }
     UINT Height() const { return height_; }
     INT Stride() const { return stride_; }
-    BYTE* Row(UINT y) { return pixels_.get() + static_cast<size_t>(y) * stride_; }
-    const BYTE* Row(UINT y) const { return pixels_.get() + static_cast<size_t>(y) * stride_; }
-    BYTE* Pixels() { return pixels_.get(); }
-    size_t SizeInBytes() const { return static_cast<size_t>(stride_) * height_; }
+    BYTE* Row(UINT y) { return first_ + static_cast<ptrdiff_t>(y) * stride_; }
+    const BYTE* Row(UINT y) const { return first_ + static_cast<ptrdiff_t>(y) * stride_; }
+    // Row 0; the rows of an allocated buffer follow it top-down.
+    BYTE* Pixels() { return first_; }
+    size_t SizeInBytes() const {
+        return static_cast<size_t>(stride_ < 0 ? -static_cast<ptrdiff_t>(stride_) : stride_) *
+               height_;
+    }
 
     std::vector<ARGB>& Palette() { return palette_; }
     const std::vector<ARGB>& Palette() const { return palette_; }
@@ -65,6 +77,8 @@ private:
     UINT height_ = 0;
     INT stride_ = 0;
     std::unique_ptr<BYTE, FreeDeleter> pixels_;
+    std::unique_ptr<BYTE[]> adopted_;
+    BYTE* first_ = nullptr;
     std::vector<ARGB> palette_;
     UINT paletteFlags_ = 0;
 };

@@ -10,10 +10,12 @@
 
 namespace {
 
-// zlib's default level with libpng's default filters (none for palette and
-// sub-byte rows, adaptive otherwise): within a few percent of the smallest
-// files at a fraction of level 9's time.
-constexpr int kCompressionLevel = 6;
+// zlib's fastest level with libpng's default filters (none for palette and
+// sub-byte rows, adaptive otherwise). On a large photograph it writes about
+// 20 percent more bytes than the default level 6 in less than half the time;
+// the adaptive filters keep files well below those of tools that write
+// unfiltered rows.
+constexpr int kCompressionLevel = 1;
 
 constexpr ARGB kOpaqueBlack = 0xFF000000u;
 

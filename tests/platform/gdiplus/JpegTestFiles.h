@@ -1,5 +1,5 @@
 // JPEG test inputs written with libjpeg directly, for colour spaces and scan
-// structures that our own encoder never writes.
+// structures our own encoder never writes.
 #pragma once
 
 #include <cstdio>  // jpeglib.h uses FILE without including it
@@ -14,24 +14,16 @@ namespace jpegtiff_test {
 struct JpegRecipe {
     UINT width = 16;
     UINT height = 16;
-    // The samples handed to libjpeg: JCS_GRAYSCALE, JCS_RGB, JCS_CMYK, or
-    // JCS_UNKNOWN with `components` components.
-    J_COLOR_SPACE input = JCS_RGB;
+    J_COLOR_SPACE input = JCS_RGB;  // the samples handed to libjpeg
     int components = 3;
-    // How the file stores them: JCS_YCbCr, JCS_RGB, JCS_YCCK, ...
-    J_COLOR_SPACE stored = JCS_YCbCr;
-    // libjpeg marks CMYK and YCCK files with Adobe's APP14 segment; false
-    // leaves it out.
-    bool adobeMarker = true;
+    J_COLOR_SPACE stored = JCS_YCbCr;  // how the file holds them
+    bool adobeMarker = true;           // libjpeg's default for CMYK and YCCK
     bool progressive = false;
-    // A one-component progression of exactly this many scans (2 to 704).
-    int scans = 0;
-    int quality = 90;
-    // Sample `s` of the pixel at x, y.
+    int scans = 0;  // when set, a one-component progression of this many scans (2 to 704)
     std::function<BYTE(UINT x, UINT y, int s)> sample = [](UINT, UINT, int) { return BYTE{128}; };
 };
 
-// The file, or nothing when libjpeg refuses the recipe.
+// The file at quality 90, or nothing when libjpeg refuses the recipe.
 Bytes WriteJpeg(const JpegRecipe& recipe);
 
 }  // namespace jpegtiff_test

@@ -1,108 +1,52 @@
 #include "tests/platform/gdiplus/JpegTiffTestSupport.h"
 
+#include <sys/resource.h>
+
+#include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <random>
 
+#include <gtest/gtest.h>
+
 #include "platform/gdiplus/PixelConversion.h"
 
 namespace jpegtiff_test {
 namespace {
 
-constexpr const char* kPython = "/usr/bin/python3";
-
 ARGB Pack(UINT a, UINT r, UINT g, UINT b) {
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
-void Put16(BYTE* p, UINT v) {
-    p[0] = static_cast<BYTE>(v);
-    p[1] = static_cast<BYTE>(v >> 8);
-}
-
 void SetIndex(BYTE* row, UINT bits, UINT x, UINT index) {
-    const UINT perByte = 8 / bits;
-    const UINT shift = 8 - bits * (x % perByte + 1);
-    row[x / perByte] |= static_cast<BYTE>(index << shift);
+    row[x * bits / 8] |= static_cast<BYTE>(index << (8 - bits - x * bits % 8));
 }
 
-UINT Level(double v) {
-    return static_cast<UINT>(std::lround(std::fmin(255.0, std::fmax(0.0, v))));
-}
-
-ARGB SmoothColour(UINT x, UINT y) {
-    const double r = 128 + 90 * std::sin(x / 9.0 + y / 23.0);
-    const double g = 128 + 90 * std::sin(y / 11.0 - x / 31.0);
-    const double b = 128 + 90 * std::cos((x + y) / 17.0);
-    return Pack(255, Level(r), Level(g), Level(b));
-}
-
-bool RunPython(const std::string& script, const std::vector<std::string>& arguments) {
-    std::string command = std::string(kPython) + " '" + script + "'";
-    for (const std::string& argument : arguments)
-        command += " '" + argument + "'";
-    command += " 2>/dev/null";
-    return std::system(command.c_str()) == 0;
+UINT Wave(double phase) {
+    return static_cast<UINT>(std::lround(128 + 90 * std::sin(phase)));
 }
 
 }  // namespace
 
 ImageBuffer SmoothPicture(PixelFormat format, UINT width, UINT height) {
     ImageBuffer picture;
-    if (picture.Allocate(format, width, height) != Ok)
-        return picture;
-    const UINT bits = GetPixelFormatSize(format);
-    if (IsIndexedPixelFormat(format)) {
-        const UINT count = 1u << bits;
-        for (UINT i = 0; i < count; ++i) {
-            const UINT v = i * 255 / (count - 1);
-            picture.Palette().push_back(Pack(255, v, v, v));
-        }
+    picture.Allocate(format, width, height);
+    for (UINT v = 0; format == PixelFormat8bppIndexed && v < 256; ++v) {
+        picture.Palette().push_back(Pack(255, v, v, v));
     }
     std::vector<ARGB> row(width);
     for (UINT y = 0; y < height; ++y) {
-        for (UINT x = 0; x < width; ++x)
-            row[x] = SmoothColour(x, y);
-        BYTE* out = picture.Row(y);
-        if (WriteRowArgb(row.data(), width, format, out))
-            continue;
         for (UINT x = 0; x < width; ++x) {
-            const UINT r = (row[x] >> 16) & 0xFF, g = (row[x] >> 8) & 0xFF, b = row[x] & 0xFF;
-            switch (format) {
-                case PixelFormat48bppRGB:
-                    Put16(out + 6 * x, b * 257);
-                    Put16(out + 6 * x + 2, g * 257);
-                    Put16(out + 6 * x + 4, r * 257);
-                    break;
-                case PixelFormat64bppARGB:
-                    Put16(out + 8 * x, b * 257);
-                    Put16(out + 8 * x + 2, g * 257);
-                    Put16(out + 8 * x + 4, r * 257);
-                    Put16(out + 8 * x + 6, 65535);
-                    break;
-                case PixelFormat16bppRGB565:
-                    Put16(out + 2 * x, ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
-                    break;
-                case PixelFormat16bppRGB555:
-                    Put16(out + 2 * x, ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
-                    break;
-                case PixelFormat16bppGrayScale:
-                    Put16(out + 2 * x, g * 257);
-                    break;
-                default:
-                    if (IsIndexedPixelFormat(format)) {
-                        const UINT count = 1u << bits;
-                        SetIndex(out, bits, x, (g * (count - 1) + 127) / 255);
-                    }
-                    break;
-            }
+            row[x] = Pack(255, Wave(x / 9.0 + y / 23.0), Wave(y / 11.0 - x / 31.0),
+                          Wave((x + y) / 17.0));
+            if (format == PixelFormat8bppIndexed)
+                picture.Row(y)[x] = static_cast<BYTE>(row[x] >> 8);
         }
+        WriteRowArgb(row.data(), width, format, picture.Row(y));
     }
     return picture;
 }
@@ -110,45 +54,31 @@ ImageBuffer SmoothPicture(PixelFormat format, UINT width, UINT height) {
 ImageBuffer NoisePicture(PixelFormat format, UINT width, UINT height, uint32_t seed,
                          UINT paletteCount) {
     ImageBuffer picture;
-    if (picture.Allocate(format, width, height) != Ok)
-        return picture;
+    picture.Allocate(format, width, height);
     std::mt19937 random(seed);
     auto next = [&random](UINT limit) { return static_cast<UINT>(random() % limit); };
     const UINT bits = GetPixelFormatSize(format);
-    if (IsIndexedPixelFormat(format)) {
-        const UINT count = paletteCount != 0 ? paletteCount : 1u << bits;
-        for (UINT i = 0; i < count; ++i) {
-            picture.Palette().push_back(Pack(255, next(256), next(256), next(256)));
-        }
-        for (UINT y = 0; y < height; ++y) {
-            for (UINT x = 0; x < width; ++x)
-                SetIndex(picture.Row(y), bits, x, next(count));
-        }
-        return picture;
+    const UINT colours = paletteCount != 0 || bits > 8 ? paletteCount : 1u << bits;
+    for (UINT i = 0; IsIndexedPixelFormat(format) && i < colours; ++i) {
+        picture.Palette().push_back(Pack(255, next(256), next(256), next(256)));
     }
     for (UINT y = 0; y < height; ++y) {
         BYTE* out = picture.Row(y);
         for (UINT x = 0; x < width; ++x) {
-            switch (format) {
-                case PixelFormat32bppPARGB: {
-                    BYTE* p = out + 4 * x;
-                    p[3] = static_cast<BYTE>(next(256));
-                    for (int c = 0; c < 3; ++c)
-                        p[c] = static_cast<BYTE>(next(p[3] + 1u));
-                    break;
+            if (IsIndexedPixelFormat(format)) {
+                SetIndex(out, bits, x, next(colours));
+            } else if (format == PixelFormat32bppPARGB || format == PixelFormat64bppPARGB) {
+                // Colour channels no larger than alpha, 8 or 16 bits each.
+                const UINT lane = bits / 32, full = (1u << (8 * lane)) - 1, a = next(full + 1);
+                BYTE* p = out + x * 4 * lane;
+                for (UINT c = 0; c < 4; ++c) {
+                    const UINT v = c == 3 ? a : next(a + 1);
+                    for (UINT b = 0; b < lane; ++b)
+                        p[c * lane + b] = static_cast<BYTE>(v >> (8 * b));
                 }
-                case PixelFormat64bppPARGB: {
-                    BYTE* p = out + 8 * x;
-                    const UINT a = next(65536);
-                    Put16(p + 6, a);
-                    for (int c = 0; c < 3; ++c)
-                        Put16(p + 2 * c, next(a + 1));
-                    break;
-                }
-                default:
-                    for (UINT i = 0; i < bits / 8; ++i)
-                        out[x * bits / 8 + i] = static_cast<BYTE>(next(256));
-                    break;
+            } else {
+                for (UINT b = 0; b < bits / 8; ++b)
+                    out[x * bits / 8 + b] = static_cast<BYTE>(next(256));
             }
         }
     }
@@ -157,9 +87,8 @@ ImageBuffer NoisePicture(PixelFormat format, UINT width, UINT height, uint32_t s
 
 std::vector<ARGB> ArgbPixels(const ImageView& image) {
     std::vector<ARGB> pixels(static_cast<size_t>(image.width) * image.height);
-    for (UINT y = 0; y < image.height; ++y) {
-        ReadRowArgb(image, y, pixels.data() + static_cast<size_t>(y) * image.width);
-    }
+    for (UINT y = 0; y < image.height; ++y)
+        ReadRowArgb(image, y, &pixels[size_t{y} * image.width]);
     return pixels;
 }
 
@@ -169,14 +98,13 @@ double Psnr(const std::vector<ARGB>& a, const std::vector<ARGB>& b) {
     double sum = 0;
     for (size_t i = 0; i < a.size(); ++i) {
         for (int shift = 0; shift <= 16; shift += 8) {
-            const double d = static_cast<double>((a[i] >> shift) & 0xFF) - ((b[i] >> shift) & 0xFF);
+            const double d = double((a[i] >> shift) & 0xFF) - double((b[i] >> shift) & 0xFF);
             sum += d * d;
         }
     }
     if (sum == 0)
         return std::numeric_limits<double>::infinity();
-    const double mse = sum / (3.0 * a.size());
-    return 10 * std::log10(255.0 * 255.0 / mse);
+    return 10 * std::log10(255.0 * 255.0 * 3.0 * double(a.size()) / sum);
 }
 
 int MaxChannelDifference(const std::vector<ARGB>& a, const std::vector<ARGB>& b) {
@@ -185,120 +113,87 @@ int MaxChannelDifference(const std::vector<ARGB>& a, const std::vector<ARGB>& b)
     int worst = 0;
     for (size_t i = 0; i < a.size(); ++i) {
         for (int shift = 0; shift <= 24; shift += 8) {
-            const int d = std::abs(static_cast<int>((a[i] >> shift) & 0xFF) -
-                                   static_cast<int>((b[i] >> shift) & 0xFF));
-            if (d > worst)
-                worst = d;
+            worst = std::max(worst,
+                             std::abs(int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF)));
         }
     }
     return worst;
 }
 
-Bytes PixelBytesOfRow(const ImageView& image, UINT y) {
-    const size_t bytes =
-        (static_cast<size_t>(image.width) * GetPixelFormatSize(image.format) + 7) / 8;
-    return Bytes(image.Row(y), image.Row(y) + bytes);
+ScratchFile::ScratchFile(const Bytes& contents) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "dorvalune-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        return;
+    folder_ = pattern;
+    path_ = folder_ + "/file";
+    std::ofstream(path_, std::ios::binary)
+        .write(reinterpret_cast<const char*>(contents.data()), std::streamsize(contents.size()));
 }
 
-ScratchFolder::ScratchFolder() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "dorvalune-jpegtiff-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr)
-        path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
+ScratchFile::~ScratchFile() {
     std::error_code ignored;
-    if (!path_.empty())
-        std::filesystem::remove_all(path_, ignored);
+    if (!folder_.empty())
+        std::filesystem::remove_all(folder_, ignored);
 }
 
-Bytes ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+Bytes ScratchFile::Read() const {
+    std::ifstream in(path_, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+long PeakResidentKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void ExpectMalformedFixtures(const std::string& format, Status (*decode)(const Bytes&),
+                             const std::vector<std::pair<std::string, Status>>& expected) {
+    const auto folder =
+        std::filesystem::path(DORVALUNE_SOURCE_DIR) / "tests/data" / format / "malformed";
+    for (const auto& [name, status] : expected) {
+        std::ifstream in(folder / name, std::ios::binary);
+        const Bytes file{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        EXPECT_FALSE(file.empty()) << name;
+        EXPECT_EQ(decode(file), status) << name;
+    }
+    const auto files = std::distance(std::filesystem::directory_iterator(folder), {});
+    EXPECT_EQ(size_t(files), expected.size()) << "every fixture needs a status";
 }
 
 bool PillowAvailable() {
-    static const bool available =
-        std::system((std::string(kPython) + " -c 'import PIL' 2>/dev/null").c_str()) == 0;
+    static const bool available = std::system("/usr/bin/python3 -c 'import PIL' 2>/dev/null") == 0;
     return available;
 }
 
-bool DecodeWithPillow(const Bytes& file, PillowPicture& picture, std::string& error) {
-    static constexpr char kScript[] = R"(import sys
-from PIL import Image
-image = Image.open(sys.argv[1])
-image.load()
-if image.mode.startswith('I;16'):
-    data = image.tobytes('raw', 'I;16')
-else:
-    data = image.convert('RGBA').tobytes()
-open(sys.argv[2], 'wb').write(data)
-open(sys.argv[3], 'w').write('%s %d %d' % (image.mode, image.size[0], image.size[1]))
-)";
-    ScratchFolder folder;
-    const std::string script = folder.Path("decode.py");
-    const std::string input = folder.Path("input");
-    const std::string pixels = folder.Path("pixels");
-    const std::string shape = folder.Path("shape");
-    WriteFileBytes(script, Bytes(kScript, kScript + sizeof kScript - 1));
-    WriteFileBytes(input, file);
-    if (!RunPython(script, {input, pixels, shape})) {
-        error = "PIL could not decode the file";
+bool DecodeWithPillow(const Bytes& file, std::string& mode, std::vector<ARGB>& pixels) {
+    const ScratchFile input(file), output;
+    const std::string command =
+        "/usr/bin/python3 -c \"import sys; from PIL import Image; i = Image.open(sys.argv[1]); "
+        "open(sys.argv[2], 'wb').write(i.mode.encode() + b' ' + i.convert('RGBA').tobytes())\" " +
+        input.Path() + " " + output.Path() + " 2>/dev/null";
+    if (std::system(command.c_str()) != 0)
         return false;
-    }
-    std::ifstream header(shape);
-    header >> picture.mode >> picture.width >> picture.height;
-    const Bytes data = ReadFileBytes(pixels);
-    const size_t count = static_cast<size_t>(picture.width) * picture.height;
-    if (picture.mode.rfind("I;16", 0) == 0) {
-        if (data.size() != 2 * count) {
-            error = "PIL gave " + std::to_string(data.size()) + " bytes of 16-bit grey";
-            return false;
-        }
-        picture.grey16.resize(count);
-        for (size_t i = 0; i < count; ++i)
-            picture.grey16[i] = static_cast<uint16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-        return true;
-    }
-    if (data.size() != 4 * count) {
-        error = "PIL gave " + std::to_string(data.size()) + " bytes of RGBA";
+    const Bytes result = output.Read();
+    const auto space = std::find(result.begin(), result.end(), ' ');
+    if (space == result.end() || (result.end() - space - 1) % 4 != 0)
         return false;
-    }
-    picture.pixels.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-        const BYTE* p = data.data() + 4 * i;
-        picture.pixels[i] = Pack(p[3], p[0], p[1], p[2]);
-    }
+    mode.assign(result.begin(), space);
+    pixels.clear();
+    for (auto p = space + 1; p != result.end(); p += 4)
+        pixels.push_back(Pack(p[3], p[0], p[1], p[2]));
     return true;
-}
-
-Bytes EncodeWithPillow(const std::string& body) {
-    ScratchFolder folder;
-    const std::string script = folder.Path("encode.py");
-    const std::string output = folder.Path("output");
-    const std::string text = "import sys\nfrom PIL import Image\n" + body + "\n";
-    WriteFileBytes(script, Bytes(text.begin(), text.end()));
-    if (!RunPython(script, {output}))
-        return {};
-    return ReadFileBytes(output);
 }
 
 void KeepAsFuzzSeed(const std::string& format, const std::string& name, const Bytes& bytes) {
     const char* folder = std::getenv("DORVALUNE_FUZZ_SEEDS");
     if (folder == nullptr || *folder == '\0')
         return;
-    const std::filesystem::path path = std::filesystem::path(folder) / format;
+    const auto path = std::filesystem::path(folder) / format;
     std::error_code ignored;
     std::filesystem::create_directories(path, ignored);
-    WriteFileBytes((path / name).string(), bytes);
+    std::ofstream(path / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
 }
 
 }  // namespace jpegtiff_test

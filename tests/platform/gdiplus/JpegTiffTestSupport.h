@@ -11,68 +11,53 @@ namespace jpegtiff_test {
 
 using Bytes = std::vector<BYTE>;
 
-// A picture of slowly varying colours (sums of long sine waves), the kind
-// of content JPEG is made for. Indexed formats get a grey ramp of their depth
-// as colour table; 16bppGrayScale holds a grey gradient.
+// Slowly varying colours (long sine waves), the content JPEG is made for, in
+// 24bppRGB, 32bppRGB, 32bppARGB or 8bppIndexed over a grey ramp.
 ImageBuffer SmoothPicture(PixelFormat format, UINT width, UINT height);
 
-// A picture whose pixel bytes come from a fixed pseudo-random sequence, so
-// every bit of every pixel gets exercised. Indexed formats get `paletteCount`
-// random opaque colours (all the depth allows when 0). Row padding stays zero.
+// Pixel bytes from a fixed pseudo-random sequence, so every bit is
+// exercised; indexed formats get `paletteCount` random colours (all the depth
+// holds when 0), premultiplied formats valid premultiplied values.
 ImageBuffer NoisePicture(PixelFormat format, UINT width, UINT height, uint32_t seed,
                          UINT paletteCount = 0);
 
 // Every pixel as ARGB, row after row, through ReadRowArgb.
 std::vector<ARGB> ArgbPixels(const ImageView& image);
-
-// Peak signal-to-noise ratio over the R, G and B channels, in decibels;
-// infinity for identical pictures.
+// Over R, G and B, in decibels; infinite for equal pictures.
 double Psnr(const std::vector<ARGB>& a, const std::vector<ARGB>& b);
-
-// The largest difference of any channel (alpha included) between the two.
+// The largest difference of any channel, alpha included.
 int MaxChannelDifference(const std::vector<ARGB>& a, const std::vector<ARGB>& b);
 
-// The bytes of row y that hold pixels (row padding left out).
-Bytes PixelBytesOfRow(const ImageView& image, UINT y);
-
-// A folder of this test's own, removed with everything in it at the end.
-class ScratchFolder {
+// A file in a fresh folder of its own, removed with the object.
+class ScratchFile {
 public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    std::string Path(const std::string& name) const { return path_ + "/" + name; }
+    explicit ScratchFile(const Bytes& contents = {});
+    ~ScratchFile();
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    const std::string& Path() const { return path_; }
+    Bytes Read() const;
 
 private:
+    std::string folder_;
     std::string path_;
 };
 
-Bytes ReadFileBytes(const std::string& path);
-bool WriteFileBytes(const std::string& path, const Bytes& bytes);
+// The process's peak resident memory so far, in kilobytes.
+long PeakResidentKilobytes();
 
-// True when /usr/bin/python3 can import PIL.
+// Decodes every file of tests/data/<format>/malformed with `decode`, expects
+// the status listed for it, and expects every file there to be listed.
+void ExpectMalformedFixtures(const std::string& format, Status (*decode)(const Bytes&),
+                             const std::vector<std::pair<std::string, Status>>& expected);
+
 bool PillowAvailable();
+// PIL's mode for the file and its pixels converted to RGBA; false when PIL
+// cannot read it.
+bool DecodeWithPillow(const Bytes& file, std::string& mode, std::vector<ARGB>& pixels);
 
-struct PillowPicture {
-    std::string mode;  // PIL's mode of the file as opened: "RGB", "P", "L", ...
-    UINT width = 0;
-    UINT height = 0;
-    // The pixels converted to RGBA, as ARGB; for 16-bit grey ("I;16") modes
-    // `grey16` holds the raw levels instead.
-    std::vector<ARGB> pixels;
-    std::vector<uint16_t> grey16;
-};
-
-// Decodes the file with PIL. False, with `error` filled, when PIL fails.
-bool DecodeWithPillow(const Bytes& file, PillowPicture& picture, std::string& error);
-
-// Runs a short PIL script that receives an output path as sys.argv[1] and
-// writes a file there; returns the file, or nothing when the script fails.
-Bytes EncodeWithPillow(const std::string& script);
-
-// When DORVALUNE_FUZZ_SEEDS names a folder, keeps `bytes` there as
-// <folder>/<format>/<name>, to seed the decoder fuzzers.
+// With DORVALUNE_FUZZ_SEEDS set, keeps `bytes` as <that folder>/<format>/<name>
+// to seed the decoder fuzzers.
 void KeepAsFuzzSeed(const std::string& format, const std::string& name, const Bytes& bytes);
 
 }  // namespace jpegtiff_test

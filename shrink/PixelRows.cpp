@@ -1,0 +1,128 @@
+#include "shrink/PixelRows.h"
+
+#include "image/CDibImage.h"
+#include "platform/win32/Gdi.h"
+
+PixelLayout LayoutOf(const CDibImage& image) {
+    if (image.bitsPerPixel() <= 8) return PixelLayout::Indexed;
+    if (image.bitsPerPixel() != 24 && image.bitsPerPixel() != 32) return PixelLayout::Other;
+    DIBSECTION ds;
+    if (GetObjectA(image.section(), sizeof(ds), &ds) != sizeof(ds)) return PixelLayout::Other;
+    if (ds.dsBmih.biCompression == BI_RGB ||
+        (ds.dsBitfields[0] == 0x00FF0000 && ds.dsBitfields[1] == 0x0000FF00 &&
+         ds.dsBitfields[2] == 0x000000FF)) {
+        return PixelLayout::PlainBytes;
+    }
+    return PixelLayout::Other;
+}
+
+namespace {
+
+int IndexAt(const BYTE* row, int x, int bpp) {
+    const int bit = x * bpp;
+    return (row[bit >> 3] >> (8 - bpp - (bit & 7))) & ((1 << bpp) - 1);
+}
+
+}  // namespace
+
+SourceRows::SourceRows(CDibImage& image) : m_image(image), m_layout(LayoutOf(image)) {
+    if (m_layout == PixelLayout::PlainBytes) return;
+    // One borrow for the whole run; the filter's single-pixel calls nest inside it.
+    m_dc = m_image.BorrowDC();
+    if (m_layout == PixelLayout::Indexed) GetDIBColorTable(m_dc, 0, 256, m_table);
+    // Room for one more pixel than needed: the filter reads four bytes at a time.
+    m_row.assign((static_cast<size_t>(image.width()) + 2) * 3, 0);
+}
+
+SourceRows::~SourceRows() {
+    if (m_dc != nullptr) m_image.ReturnDC();
+}
+
+const BYTE* SourceRows::Row(int y, int columns, int& bytesPerPixel) {
+    if (m_layout == PixelLayout::PlainBytes) {
+        bytesPerPixel = m_image.bitsPerPixel() / 8;
+        return m_image.firstRow() + static_cast<ptrdiff_t>(y) * m_image.pitch();
+    }
+    bytesPerPixel = 3;
+    BYTE* out = m_row.data();
+    if (m_layout == PixelLayout::Indexed) {
+        const BYTE* row = m_image.firstRow() + static_cast<ptrdiff_t>(y) * m_image.pitch();
+        const int bpp = m_image.bitsPerPixel();
+        for (int x = 0; x < columns; ++x, out += 3) {
+            const RGBQUAD& e = m_table[IndexAt(row, x, bpp)];
+            out[0] = e.rgbBlue;
+            out[1] = e.rgbGreen;
+            out[2] = e.rgbRed;
+        }
+    } else {
+        for (int x = 0; x < columns; ++x, out += 3) {
+            const COLORREF c = ::GetPixel(m_dc, x, y);
+            out[0] = GetBValue(c);
+            out[1] = GetGValue(c);
+            out[2] = GetRValue(c);
+        }
+    }
+    return m_row.data();
+}
+
+DestinationRows::DestinationRows(CDibImage& image) : m_image(image), m_layout(LayoutOf(image)) {
+    if (m_layout == PixelLayout::PlainBytes) return;
+    m_dc = m_image.BorrowDC();
+    if (m_layout == PixelLayout::Indexed) {
+        m_tableSize = static_cast<int>(GetDIBColorTable(m_dc, 0, 256, m_table));
+    }
+    m_row.assign(static_cast<size_t>(image.width()) * 3, 0);
+}
+
+DestinationRows::~DestinationRows() {
+    if (m_dc != nullptr) m_image.ReturnDC();
+}
+
+BYTE* DestinationRows::Begin(int y, int& bytesPerPixel) {
+    if (m_layout == PixelLayout::PlainBytes) {
+        bytesPerPixel = m_image.bitsPerPixel() / 8;
+        return m_image.firstRow() + static_cast<ptrdiff_t>(y) * m_image.pitch();
+    }
+    bytesPerPixel = 3;
+    return m_row.data();
+}
+
+void DestinationRows::Commit(int y) {
+    if (m_layout == PixelLayout::PlainBytes) return;
+    const BYTE* in = m_row.data();
+    if (m_layout == PixelLayout::Other) {
+        for (int x = 0; x < m_image.width(); ++x, in += 3) {
+            ::SetPixel(m_dc, x, y, RGB(in[2], in[1], in[0]));
+        }
+        return;
+    }
+    BYTE* row = m_image.firstRow() + static_cast<ptrdiff_t>(y) * m_image.pitch();
+    const int bpp = m_image.bitsPerPixel();
+    for (int x = 0; x < m_image.width(); ++x, in += 3) {
+        const int index = NearestIndex(RGB(in[2], in[1], in[0]));
+        const int bit = x * bpp;
+        const int shift = 8 - bpp - (bit & 7);
+        const int mask = ((1 << bpp) - 1) << shift;
+        BYTE& cell = row[bit >> 3];
+        cell = static_cast<BYTE>((cell & ~mask) | (index << shift));
+    }
+}
+
+BYTE DestinationRows::NearestIndex(COLORREF colour) {
+    const auto found = m_nearest.find(colour);
+    if (found != m_nearest.end()) return found->second;
+    const int r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
+    int best = 0;
+    long bestDistance = -1;
+    for (int i = 0; i < m_tableSize; ++i) {
+        const long dr = m_table[i].rgbRed - r, dg = m_table[i].rgbGreen - g,
+                   db = m_table[i].rgbBlue - b;
+        const long distance = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || distance < bestDistance) {
+            bestDistance = distance;
+            best = i;
+        }
+    }
+    m_nearest.emplace(colour, static_cast<BYTE>(best));
+    return static_cast<BYTE>(best);
+}

@@ -1,0 +1,68 @@
+// Whole rows of an image as blue, green, red bytes, read and written with
+// exactly the colours that the platform's single-pixel calls read and write.
+#pragma once
+
+#include <unordered_map>
+#include <vector>
+
+#include "platform/win32/WinTypes.h"
+
+class CDibImage;
+
+// How an image's pixels relate to plain blue, green, red bytes.
+enum class PixelLayout {
+    PlainBytes,  // 24 or 32 bpp, 8-8-8: the rows are used as they are
+    Indexed,     // 1, 4 or 8 bpp: colour-table entries
+    Other,       // 16 bpp and unusual masks: through the platform's pixel calls
+};
+
+PixelLayout LayoutOf(const CDibImage& image);
+
+// Source rows for the filter. Indexed rows are looked up in the colour table;
+// other rows are read through the platform, one borrow for all of them.
+class SourceRows {
+public:
+    explicit SourceRows(CDibImage& image);
+    ~SourceRows();
+    SourceRows(const SourceRows&) = delete;
+    SourceRows& operator=(const SourceRows&) = delete;
+
+    // Row y's first `columns` pixels; bytesPerPixel is 3 or 4.
+    const BYTE* Row(int y, int columns, int& bytesPerPixel);
+
+private:
+    CDibImage& m_image;
+    PixelLayout m_layout;
+    HDC m_dc = nullptr;
+    RGBQUAD m_table[256]{};
+    std::vector<BYTE> m_row;
+};
+
+// Destination rows from the filter. Plain rows are written in place; indexed
+// pixels take the nearest colour-table entry (smallest squared distance,
+// lowest index on a tie), as the platform's pixel write does; other pixels
+// are written through the platform.
+class DestinationRows {
+public:
+    explicit DestinationRows(CDibImage& image);
+    ~DestinationRows();
+    DestinationRows(const DestinationRows&) = delete;
+    DestinationRows& operator=(const DestinationRows&) = delete;
+
+    // Where the filter puts row y: blue, green, red bytes, 3 or 4 a pixel.
+    BYTE* Begin(int y, int& bytesPerPixel);
+    // Stores the row that Begin handed out.
+    void Commit(int y);
+
+private:
+    BYTE NearestIndex(COLORREF colour);
+
+    CDibImage& m_image;
+    PixelLayout m_layout;
+    HDC m_dc = nullptr;
+    RGBQUAD m_table[256]{};
+    int m_tableSize = 0;
+    std::vector<BYTE> m_row;
+    // Averages repeat a lot; each distinct colour is searched for once.
+    std::unordered_map<COLORREF, BYTE> m_nearest;
+};
