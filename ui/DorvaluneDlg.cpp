@@ -1,6 +1,7 @@
 #include "ui/DorvaluneDlg.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "shrink/BatchRun.h"
@@ -65,15 +66,16 @@ void CDorvaluneDlg::OnAddBitmaps() {
     CFileDialog dialog(TRUE, "bmp", "*.bmp",
                        OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST,
                        "Bitmaps *.bmp|*.bmp||", nullptr, 0);
-    char* fileNames = nullptr;
+    // Freed on every way out, an exception's included.
+    std::unique_ptr<char[]> fileNames;
     try {
-        fileNames = new char[kFileNameBufferSize];
+        fileNames.reset(new char[kFileNameBufferSize]);
     } catch (const std::bad_alloc&) {
         AfxThrowMemoryException();
     }
-    std::memset(fileNames, 0, kFileNameBufferSize);
+    std::memset(fileNames.get(), 0, kFileNameBufferSize);
     dialog.GetOFN().nMaxFile = kFileNameBufferSize;
-    dialog.GetOFN().lpstrFile = fileNames;
+    dialog.GetOFN().lpstrFile = fileNames.get();
     if (dialog.DoModal() == IDOK) {
         POSITION pos = dialog.GetStartPosition();
         while (pos != nullptr) {
@@ -83,7 +85,6 @@ void CDorvaluneDlg::OnAddBitmaps() {
         }
         m_fileList.UpdateWindow();
     }
-    delete[] fileNames;
 }
 
 void CDorvaluneDlg::OnOK() {
