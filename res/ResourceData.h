@@ -1,0 +1,11 @@
+// The program's resources as data; ResourceSection.cpp makes them the
+// executable's resource section.
+#pragma once
+
+#include "platform/win32/ResourceFormats.h"
+
+extern const DLGTEMPLATEEX kMainDialogTemplate;
+extern const GRPICONDIR kAppIconGroup;
+// The RT_ICON images of the group, by image id 1 to 3.
+extern const char* const* const kAppIconImageData[3];
+extern const VS_VERSIONINFO kVersionInfo;

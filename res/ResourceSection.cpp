@@ -1,0 +1,31 @@
+// The executable's resource section. Registered when the program starts, so
+// the framework finds the dialog template, the icon and the version record
+// by id as it would in the module.
+#include "platform/win32/Resources.h"
+#include "res/Resource.h"
+#include "res/ResourceData.h"
+
+namespace {
+
+constexpr WORD kIcon = 3;
+constexpr WORD kDialog = 5;
+constexpr WORD kGroupIcon = 14;
+constexpr WORD kVersion = 16;
+
+const RESOURCE_ENTRY kResourceSection[] = {
+    {kDialog, IDD_MAIN_DIALOG, LANG_GERMAN_GERMANY, &kMainDialogTemplate,
+     sizeof(kMainDialogTemplate)},
+    {kGroupIcon, IDI_APP_ICON, LANG_GERMAN_GERMANY, &kAppIconGroup, sizeof(kAppIconGroup)},
+    {kIcon, 1, LANG_GERMAN_GERMANY, kAppIconImageData[0], sizeof(kAppIconImageData[0])},
+    {kIcon, 2, LANG_GERMAN_GERMANY, kAppIconImageData[1], sizeof(kAppIconImageData[1])},
+    {kIcon, 3, LANG_GERMAN_GERMANY, kAppIconImageData[2], sizeof(kAppIconImageData[2])},
+    {kVersion, 1, LANG_GERMAN_GERMANY, &kVersionInfo, sizeof(kVersionInfo)},
+};
+
+const bool kRegistered = [] {
+    RegisterModuleResources(kResourceSection,
+                            sizeof(kResourceSection) / sizeof(kResourceSection[0]));
+    return true;
+}();
+
+}  // namespace
