@@ -1,5 +1,7 @@
 #include "platform/win32/Gdi.h"
 
+#include <sys/mman.h>
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +28,7 @@ struct HBITMAP__ {
     DWORD masks[3] = {0, 0, 0};  // as given for BI_BITFIELDS, else 0
     RGBQUAD colors[256]{};
     BYTE* bits = nullptr;
+    size_t bytes = 0;  // of pixel memory; biSizeImage cannot hold every size
     LONG rowBytes = 0;
     HDC selectedInto = nullptr;
 };
@@ -159,6 +162,26 @@ int NearestIndex(const HBITMAP__& b, COLORREF color) {
     return best;
 }
 
+// Large sections are mapped with their pages made present up front: one
+// call instead of a fault at every page when the pixels are first written,
+// which is most of the cost of filling a large picture.
+constexpr size_t kMappedPixelsFrom = 1 << 20;
+
+BYTE* AllocatePixels(size_t bytes) {
+    if (bytes < kMappedPixelsFrom) return static_cast<BYTE*>(std::calloc(bytes, 1));
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    return p == MAP_FAILED ? nullptr : static_cast<BYTE*>(p);
+}
+
+void FreePixels(BYTE* pixels, size_t bytes) {
+    if (bytes < kMappedPixelsFrom) {
+        std::free(pixels);
+    } else {
+        ::munmap(pixels, bytes);
+    }
+}
+
 bool ValidHeader(const BITMAPINFOHEADER& h) {
     if (h.biSize != sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 ||
         h.biHeight == INT32_MIN || h.biPlanes != 1) {
@@ -201,7 +224,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    auto* memory = static_cast<BYTE*>(std::calloc(total, 1));
+    BYTE* memory = AllocatePixels(total);
     if (memory == nullptr) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -209,7 +232,8 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     auto* bitmap = new HBITMAP__;
     ++g_liveSections;
     bitmap->header = h;
-    bitmap->header.biSizeImage = static_cast<DWORD>(total);
+    bitmap->header.biSizeImage = total > 0xFFFFFFFFull ? 0 : static_cast<DWORD>(total);
+    bitmap->bytes = total;
     bitmap->bits = memory;
     bitmap->rowBytes = static_cast<LONG>(rowBytes);
     const auto* following = reinterpret_cast<const BYTE*>(info) + sizeof(BITMAPINFOHEADER);
@@ -323,7 +347,7 @@ BOOL DeleteObject(HGDIOBJ object) {
     if (b->stock) return TRUE;
     // The platform refuses to delete a bitmap that is still selected into a DC.
     if (b->selectedInto != nullptr) return FALSE;
-    std::free(b->bits);
+    FreePixels(b->bits, b->bytes);
     b->magic = 0;
     delete b;
     --g_liveSections;
