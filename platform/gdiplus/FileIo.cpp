@@ -172,12 +172,9 @@ Status WriteWholeFileReplacing(const std::string& name, const std::vector<BYTE>&
         ::unlink(temporary.c_str());
         return FromErrno(error);
     }
-    // Make the rename itself durable.
-    const int folder = ::open(FolderOf(name).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-        ::fsync(folder);
-        ::close(folder);
-    }
+    // The folder is not flushed: the new file's data is on disk before the
+    // rename, so a crash can only undo the rename, which leaves the old file
+    // in place. Flushing the folder as well doubled the cost of small files.
     return Ok;
 }
 

@@ -1,6 +1,32 @@
 #include "platform/gdiplus/ImageBuffer.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+
+namespace {
+
+// Large pictures are mapped with their pages present: one call instead of a
+// fault at every page while the decoder writes them. Small ones come from
+// the heap.
+constexpr size_t kMappedFrom = 1 << 20;
+
+BYTE* AllocateZeroed(size_t bytes) {
+    if (bytes < kMappedFrom) return static_cast<BYTE*>(std::calloc(bytes, 1));
+    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+    return p == MAP_FAILED ? nullptr : static_cast<BYTE*>(p);
+}
+
+}  // namespace
+
+void PixelMemoryDeleter::operator()(BYTE* p) const {
+    if (bytes < kMappedFrom) {
+        std::free(p);
+    } else {
+        ::munmap(p, bytes);
+    }
+}
 
 Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height) {
     const UINT bits = GetPixelFormatSize(format);
@@ -10,10 +36,9 @@ Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height) {
     if (pixels > kMaxImagePixels || stride > 0x7FFFFFFFull || stride * height > kMaxImageBytes) {
         return ValueOverflow;
     }
-    // calloc hands out fresh zero pages for large blocks without touching them.
-    BYTE* memory = static_cast<BYTE*>(std::calloc(stride * height, 1));
+    BYTE* memory = AllocateZeroed(stride * height);
     if (memory == nullptr) return OutOfMemory;
-    pixels_.reset(memory);
+    pixels_ = std::unique_ptr<BYTE, PixelMemoryDeleter>(memory, PixelMemoryDeleter{stride * height});
     adopted_.reset();
     first_ = memory;
     format_ = format;

@@ -33,6 +33,12 @@ struct ImageView {
     const BYTE* Row(UINT y) const { return scan0 + static_cast<long long>(y) * stride; }
 };
 
+// Releases pixel memory of the given size, from the heap or a mapping.
+struct PixelMemoryDeleter {
+    size_t bytes = 0;
+    void operator()(BYTE* p) const;
+};
+
 class ImageBuffer {
 public:
     // Checks the size against the bounds above, then allocates zeroed rows.
@@ -69,14 +75,11 @@ public:
     ImageView View() const;
 
 private:
-    struct FreeDeleter {
-        void operator()(BYTE* p) const { std::free(p); }
-    };
     PixelFormat format_ = PixelFormatUndefined;
     UINT width_ = 0;
     UINT height_ = 0;
     INT stride_ = 0;
-    std::unique_ptr<BYTE, FreeDeleter> pixels_;
+    std::unique_ptr<BYTE, PixelMemoryDeleter> pixels_;
     std::unique_ptr<BYTE[]> adopted_;
     BYTE* first_ = nullptr;
     std::vector<ARGB> palette_;
