@@ -7,7 +7,7 @@
 
 void HalveImage(CDibImage& source, CDibImage& destination) {
     if (CanHalveRows(source, destination)) {
-        HalveRows(source, destination);
+        HalveRows(source, destination, DefaultBandCount(destination));
     } else {
         HalveImagePerPixel(source, destination);
     }

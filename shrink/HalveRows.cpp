@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -155,10 +157,11 @@ bool CanHalveRows(const CDibImage& source, const CDibImage& destination) {
     return source.section() != nullptr && destination.section() != nullptr;
 }
 
-void HalveRows(CDibImage& source, CDibImage& destination) {
+namespace {
+
+// Destination rows first to last - 1 from their windows.
+void HalveBand(CDibImage& source, CDibImage& destination, int first, int last) {
     const int width = destination.width();
-    const int height = destination.height();
-    if (width <= 0 || height <= 0) return;
     // Columns -1 .. 2 * width - 1; those the source lacks stay zero.
     const size_t entries = 2 * static_cast<size_t>(width) + 1;
     const int columns = std::min(source.width(), 2 * width);
@@ -166,8 +169,8 @@ void HalveRows(CDibImage& source, CDibImage& destination) {
     SourceRows sourceRows(source);
     DestinationRows destinationRows(destination);
     std::vector<PackedSums> above(entries), centre(entries), below(entries);
-    Summarise(sourceRows, -1, source.height(), columns, above);
-    for (int y = 0; y < height; ++y) {
+    Summarise(sourceRows, 2 * first - 1, source.height(), columns, above);
+    for (int y = first; y < last; ++y) {
         Summarise(sourceRows, 2 * y, source.height(), columns, centre);
         Summarise(sourceRows, 2 * y + 1, source.height(), columns, below);
         int bytesPerPixel = 0;
@@ -181,4 +184,35 @@ void HalveRows(CDibImage& source, CDibImage& destination) {
         // The bottom row of this window is the top row of the next one.
         std::swap(above, below);
     }
+}
+
+}  // namespace
+
+void HalveRows(CDibImage& source, CDibImage& destination, int bands) {
+    const int height = destination.height();
+    if (destination.width() <= 0 || height <= 0) return;
+    // Bands run on threads of their own only where no pixel goes through a
+    // borrowed device context, which belongs to one thread at a time.
+    if (LayoutOf(source) != PixelLayout::PlainBytes ||
+        LayoutOf(destination) != PixelLayout::PlainBytes) {
+        bands = 1;
+    }
+    bands = std::max(1, std::min(bands, height));
+    std::vector<std::thread> threads;
+    for (int band = 1; band < bands; ++band) {
+        threads.emplace_back(HalveBand, std::ref(source), std::ref(destination),
+                             static_cast<int>(static_cast<long long>(height) * band / bands),
+                             static_cast<int>(static_cast<long long>(height) * (band + 1) / bands));
+    }
+    HalveBand(source, destination, 0, height / bands);
+    for (std::thread& thread : threads) thread.join();
+}
+
+int DefaultBandCount(const CDibImage& destination) {
+    // Small pictures are not worth a thread.
+    constexpr long long kPixelsPerBand = 1 << 20;
+    const long long pixels = static_cast<long long>(destination.width()) * destination.height();
+    const unsigned processors = std::thread::hardware_concurrency();
+    return static_cast<int>(std::max(1LL, std::min<long long>(processors == 0 ? 1 : processors,
+                                                              pixels / kPixelsPerBand)));
 }

@@ -8,4 +8,10 @@ class CDibImage;
 // True when both images hold sections.
 bool CanHalveRows(const CDibImage& source, const CDibImage& destination);
 
-void HalveRows(CDibImage& source, CDibImage& destination);
+// Splits the destination into bands of rows that are filled side by side
+// when both images hold plain bytes; each band gives exactly the rows that
+// one pass would.
+void HalveRows(CDibImage& source, CDibImage& destination, int bands = 1);
+
+// One band a processor for large pictures, else one.
+int DefaultBandCount(const CDibImage& destination);

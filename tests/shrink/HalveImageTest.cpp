@@ -261,3 +261,25 @@ TEST(HalveImageTest, RowPathGivesTheSameDestinationAsThePerPixelPath) {
     }
     EXPECT_GT(compared, 1500);
 }
+
+TEST(HalveImageTest, BandsFilledSideBySideGiveTheRowsOfOnePass) {
+    std::mt19937 random(7);
+    for (WORD bpp : {24, 32}) {
+        CDibImage source;
+        ASSERT_TRUE(source.Create(301, 203, bpp, BI_RGB, nullptr, 0));
+        Randomise(source, random, 30);
+        CDibImage single, banded;
+        ASSERT_TRUE(single.Create(150, 101, bpp, BI_RGB, nullptr, 0));
+        ASSERT_TRUE(banded.Create(150, 101, bpp, BI_RGB, nullptr, 0));
+        HalveRows(source, single, 1);
+        for (int bands : {2, 3, 7, 101, 500}) {
+            std::memset(banded.firstRow() + 100 * banded.pitch(), 0xAB, 101 * -banded.pitch());
+            HalveRows(source, banded, bands);
+            for (int y = 0; y < 101; ++y) {
+                ASSERT_EQ(0, std::memcmp(single.firstRow() + y * single.pitch(),
+                                         banded.firstRow() + y * banded.pitch(), 150 * bpp / 8))
+                    << bands << " bands, row " << y;
+            }
+        }
+    }
+}
