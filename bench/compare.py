@@ -60,17 +60,21 @@ def make_inputs(work):
 
 
 def run_once(command, cwd):
-    """Wall time and peak resident set (MiB) of one run."""
+    """Wall time and peak resident set (MiB) of one run. The peak comes from
+    /usr/bin/time: the rusage of a forked child would include what it
+    inherited from this script before its exec."""
+    report = os.path.join(cwd, ".peak")
     start = time.perf_counter()
-    process = subprocess.Popen(command, cwd=cwd, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.PIPE)
-    _, status, usage = os.wait4(process.pid, 0)
+    result = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report] + command, cwd=cwd,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     elapsed = time.perf_counter() - start
-    error = process.stderr.read().decode(errors="replace")
-    process.stderr.close()
-    if os.waitstatus_to_exitcode(status) != 0:
-        raise RuntimeError("%s failed: %s" % (" ".join(command), error.strip()))
-    return elapsed, usage.ru_maxrss / 1024.0
+    if result.returncode != 0:
+        raise RuntimeError("%s failed: %s" % (" ".join(command),
+                                              result.stderr.decode(errors="replace").strip()))
+    with open(report) as peak:
+        kib = int(peak.read().split()[-1])
+    os.remove(report)
+    return elapsed, kib / 1024.0
 
 
 def measure(name, source, command_for, runs, work):
