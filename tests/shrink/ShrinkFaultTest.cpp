@@ -267,8 +267,9 @@ TEST(ShrinkFaultTest, WhatHappensJustBeforeTheBackupIsRespected) {
         }
         EXPECT_EQ(report.outcome, c.outcome) << c.what;
         EXPECT_EQ(ListFolder(folder.Path()), c.folderAfter) << c.what;
-        if (FileExists(path))
+        if (FileExists(path)) {
             EXPECT_EQ(ReadBytes(path), original) << c.what;
+        }
     }
 }
 
