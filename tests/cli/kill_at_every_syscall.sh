@@ -45,7 +45,8 @@ for ext in bmp png; do
     echo "$ext: no O_TMPFILE here; a kill while writing may leave a temporary file"
     named=$(awk '$1 == "openat" && /\/\.a\./ && /O_CREAT/ { print NR; exit }' "$work/calls.txt")
   fi
-  renamed=$(awk -v from="${named:-0}" 'NR > from && $1 == "rename" { print NR; exit }' "$work/calls.txt")
+  renamed=$(awk -v from="${named:-0}" 'NR > from && $1 == "rename" { print NR; exit }' \
+            "$work/calls.txt")
   total=0; position=0; leftovers=0
   for call in $calls; do
     position=$((position + 1))
