@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/ParallelJobs.h"
+#include "platform/win32/LastError.h"
 #include "shrink/ShrinkFile.h"
 
 namespace {
@@ -26,27 +27,81 @@ const char kUsage[] =
     "  --help      show this text\n"
     "  --version   show the version\n"
     "\n"
+    "File names are reported with control characters and backslashes escaped as\n"
+    "in C (\\n, \\\\, \\x01).\n"
+    "\n"
     "Exit status: 0 when every file was shrunk, 1 when any was passed over,\n"
     "2 for a usage error.\n";
 
+// A name on one line of the report: control characters and backslashes
+// escaped as in C, so that a newline in a name cannot start a false line.
+std::string Printable(const char* name) {
+    std::string text;
+    for (const char* c = name; *c != '\0'; ++c) {
+        const unsigned char byte = static_cast<unsigned char>(*c);
+        if (byte == '\\') {
+            text += "\\\\";
+        } else if (byte == '\n') {
+            text += "\\n";
+        } else if (byte == '\t') {
+            text += "\\t";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escaped[5];
+            std::snprintf(escaped, sizeof(escaped), "\\x%02X", byte);
+            text += escaped;
+        } else {
+            text += *c;
+        }
+    }
+    return text;
+}
+
 std::string BaseName(const CString& path) {
     const int slash = path.ReverseFind('/');
-    return std::string(path.GetString() + slash + 1);
+    return Printable(path.GetString() + slash + 1);
+}
+
+// Why a file operation failed, where that tells more than the outcome.
+const char* DescribeError(DWORD error) {
+    switch (error) {
+        case ERROR_ACCESS_DENIED:
+            return "permission denied";
+        case ERROR_DISK_FULL:
+            return "disk full";
+        case ERROR_WRITE_FAULT:
+            return "input/output error";
+        case ERROR_FILENAME_EXCED_RANGE:
+            return "file name too long";
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return "out of memory";
+        case ERROR_SHARING_VIOLATION:
+            return "file busy";
+        case ERROR_NOT_SUPPORTED:
+            return "not supported by the file system";
+        default:
+            return nullptr;
+    }
 }
 
 // One line per file: what became of it, on stdout when shrunk, else on stderr.
 void Report(const CString& path, const ShrinkReport& report, bool quiet) {
     if (report.outcome == ShrinkOutcome::Shrunk) {
         if (!quiet) {
-            std::printf("shrunk %s %ldx%ld -> %ldx%ld, original kept as %s\n", path.GetString(),
-                        static_cast<long>(report.width), static_cast<long>(report.height),
-                        static_cast<long>(report.newWidth), static_cast<long>(report.newHeight),
-                        BaseName(report.backupName).c_str());
+            std::printf("shrunk %s %ldx%ld -> %ldx%ld, original kept as %s\n",
+                        Printable(path.GetString()).c_str(), static_cast<long>(report.width),
+                        static_cast<long>(report.height), static_cast<long>(report.newWidth),
+                        static_cast<long>(report.newHeight), BaseName(report.backupName).c_str());
         }
         return;
     }
-    std::fprintf(stderr, "passed over %s: %s\n", path.GetString(),
-                 DescribeOutcome(report.outcome));
+    const char* cause = report.outcome == ShrinkOutcome::BackupFailed ||
+                                report.outcome == ShrinkOutcome::CannotWrite
+                            ? DescribeError(report.error)
+                            : nullptr;
+    std::fprintf(stderr, "passed over %s: %s%s%s%s\n", Printable(path.GetString()).c_str(),
+                 DescribeOutcome(report.outcome), cause ? " (" : "", cause ? cause : "",
+                 cause ? ")" : "");
 }
 
 bool ParseJobs(const char* text, unsigned& jobs) {

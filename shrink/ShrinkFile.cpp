@@ -56,9 +56,17 @@ ShrinkOutcome LoadFailure(DWORD error) {
 }
 
 ShrinkOutcome BackupFailure(DWORD error) {
-    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
-               ? ShrinkOutcome::BackupExists
-               : ShrinkOutcome::BackupFailed;
+    switch (error) {
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS:
+            return ShrinkOutcome::BackupExists;
+        // The file went away after it was read.
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ShrinkOutcome::Missing;
+        default:
+            return ShrinkOutcome::BackupFailed;
+    }
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 #include "platform/gdiplus/FileIo.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <new>
 
 #include "platform/gdiplus/ImageBuffer.h"
@@ -19,6 +21,14 @@ constexpr unsigned long long kMaxFileBytes = kMaxImageBytes + (64ull << 20);
 
 std::atomic<int> g_injectedError{0};
 std::atomic<size_t> g_injectAfter{0};
+std::atomic<gdiplus_testing::WriteStep> g_injectedStep{gdiplus_testing::WriteStep::Sync};
+std::atomic<int> g_injectedStepError{0};
+
+// The injected errno for a step of writing a file, else 0.
+int Injected(gdiplus_testing::WriteStep step) {
+    const int error = g_injectedStepError.load();
+    return error != 0 && g_injectedStep.load() == step ? error : 0;
+}
 
 Status FromErrno(int error) {
     SetLastError(Win32ErrorFromErrno(error));
@@ -83,6 +93,103 @@ std::string BaseOf(const std::string& name) {
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
+// The start of a temporary name beside name: hidden, and within the folder's
+// 255-byte name limit with the suffix added.
+std::string TemporaryPrefix(const std::string& name) {
+    const std::string base = BaseOf(name);
+    return FolderOf(name) + (base.size() + 8 > 255 ? "/.dorvalune." : "/." + base + ".");
+}
+
+// Six letters or digits, as mkstemp would pick them.
+std::string RandomSuffix() {
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char random[6] = {};
+    if (::getrandom(random, sizeof(random), 0) != sizeof(random)) {
+        // Without randomness, a clock-based pick; a clash only costs a retry.
+        static std::atomic<unsigned long> counter{0};
+        unsigned long value = static_cast<unsigned long>(::getpid()) * 2654435761u + counter++ +
+                              static_cast<unsigned long>(std::time(nullptr));
+        for (unsigned char& byte : random) {
+            byte = static_cast<unsigned char>(value);
+            value >>= 8;
+        }
+    }
+    std::string suffix;
+    for (unsigned char byte : random)
+        suffix += kLetters[byte % (sizeof(kLetters) - 1)];
+    return suffix;
+}
+
+// Linking a descriptor through /proc needs no privilege (AT_EMPTY_PATH would).
+bool CanNameUnnamedFiles() {
+    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
+    return can;
+}
+
+// Gives a file made with O_TMPFILE a temporary name; errno on failure.
+int NameUnnamedFile(int fd, const std::string& prefix, std::string& temporary) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string candidate = prefix + RandomSuffix();
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temporary = candidate;
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
+}
+
+// The replaced file's owner, group and permission bits. Root keeps a user's
+// picture the user's; anyone else keeps at least the group where they may.
+int TakeOverAttributes(int fd, const struct stat* existing) {
+    if (existing == nullptr)
+        return ::fchmod(fd, 0666 & ~ProcessUmask()) == 0 ? 0 : errno;
+    if (::fchown(fd, existing->st_uid, existing->st_gid) != 0) {
+        ::fchown(fd, static_cast<uid_t>(-1), existing->st_gid);
+    }
+    // After the change of owner, which clears the set-id bits.
+    return ::fchmod(fd, existing->st_mode & 07777) == 0 ? 0 : errno;
+}
+
+// Writes the whole file under a temporary name beside name and flushes it to
+// disk; errno on failure, with temporary naming whatever is left to remove.
+// Where the file system can, the file has no name until it is complete, so a
+// process killed while writing leaves nothing behind.
+int WriteTemporaryFile(const std::string& name, const struct stat* existing,
+                       const std::vector<BYTE>& data, std::string& temporary) {
+    using gdiplus_testing::WriteStep;
+    const std::string prefix = TemporaryPrefix(name);
+    int fd = -1;
+    if (CanNameUnnamedFiles()) {
+        fd = ::open(FolderOf(name).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    }
+    const bool unnamed = fd >= 0;
+    if (!unnamed) {
+        // Not every file system has O_TMPFILE; its other errors come back here too.
+        std::string pattern = prefix + "XXXXXX";
+        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+        temporary = pattern;
+    }
+    int error = TakeOverAttributes(fd, existing);
+    if (error == 0 && !WriteAll(fd, data.data(), data.size()))
+        error = errno;
+    if (error == 0)
+        error = Injected(WriteStep::Sync);
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (error == 0 && unnamed)
+        error = NameUnnamedFile(fd, prefix, temporary);
+    // The descriptor is gone after close whatever it returns.
+    const int closed = ::close(fd) == 0 ? Injected(WriteStep::Close) : errno;
+    if (error == 0)
+        error = closed;
+    return error;
+}
+
 }  // namespace
 
 bool FileNameFromPath(const WCHAR* path, std::string& name) {
@@ -142,34 +249,23 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
 }
 
 Status WriteWholeFileReplacing(const std::string& name, const std::vector<BYTE>& data) {
-    std::string temporary = FolderOf(name) + "/." + BaseOf(name) + ".XXXXXX";
-    if (BaseOf(name).size() + 8 > 255) {
-        // The temporary name must fit the folder's name limit too.
-        temporary = FolderOf(name) + "/.dorvalune.XXXXXX";
-    }
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return FromErrno(errno);
-
-    mode_t mode;
     struct stat existing;
-    if (::stat(name.c_str(), &existing) == 0) {
-        mode = existing.st_mode & 07777;
-    } else {
-        mode = 0666 & ~ProcessUmask();
+    const bool replacing = ::stat(name.c_str(), &existing) == 0;
+    // Whoever may not write the file may not replace it either: the rename
+    // would otherwise get around a read-only file (or an immutable one, which
+    // only this check sees for root).
+    if (replacing && ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) != 0) {
+        return FromErrno(errno);
     }
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, data.data(), data.size()) &&
-              ::fsync(fd) == 0;
-    int error = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
+    std::string temporary;
+    int error = WriteTemporaryFile(name, replacing ? &existing : nullptr, data, temporary);
+    if (error == 0)
+        error = Injected(gdiplus_testing::WriteStep::Rename);
+    if (error == 0 && ::rename(temporary.c_str(), name.c_str()) != 0)
         error = errno;
-    }
-    if (ok && ::rename(temporary.c_str(), name.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        ::unlink(temporary.c_str());
+    if (error != 0) {
+        if (!temporary.empty())
+            ::unlink(temporary.c_str());
         return FromErrno(error);
     }
     // The folder is not flushed: the new file's data is on disk before the
@@ -182,5 +278,10 @@ namespace gdiplus_testing {
 void InjectWriteError(int error, size_t afterBytes) {
     g_injectAfter.store(afterBytes);
     g_injectedError.store(error);
+}
+
+void InjectStepError(WriteStep step, int error) {
+    g_injectedStep.store(step);
+    g_injectedStepError.store(error);
 }
 }  // namespace gdiplus_testing

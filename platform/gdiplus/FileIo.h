@@ -25,14 +25,24 @@ struct FileBytes {
 Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes);
 
 // Writes data to a new temporary file beside name, flushes it to disk and
-// renames it over name. A file that name held before keeps its permission
-// bits in the new one; a new file gets the usual 0666 less the umask. On any
-// failure the temporary file is removed and name is untouched; the status is
-// Win32Error with the last error set (disk full, access denied...).
+// renames it over name. A file that name held before keeps its owner, group
+// (where the caller may set them) and permission bits in the new one; a new
+// file gets the usual 0666 less the umask. A file the caller may not write is
+// not replaced. On any failure the temporary file is removed and name is
+// untouched; the status follows the cause (AccessDenied, Win32Error for a full
+// disk or an I/O error...) with the last error set. Where the file system has
+// O_TMPFILE, the temporary file gets a name only once it is complete and
+// flushed.
 Status WriteWholeFileReplacing(const std::string& name, const std::vector<BYTE>& data);
 
 namespace gdiplus_testing {
 // Makes writes of image files fail with errno `error` once `afterBytes` bytes
 // have been written (0 disables). For fault tests of saving.
 void InjectWriteError(int error, size_t afterBytes);
+
+// The later steps of writing an image file, each of which can fail.
+enum class WriteStep { Sync, Close, Rename };
+// Makes one step fail with errno `error` (0 disables); the file is still
+// closed for real when its close is made to fail.
+void InjectStepError(WriteStep step, int error);
 }  // namespace gdiplus_testing

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -143,4 +144,27 @@ TEST(CompanionTest, ParallelJobsGiveTheSameResultsAsOneAtATime) {
     }
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(run.err, "passed over f3.bmp: backup name exists\n");
+}
+
+TEST(CompanionTest, EveryFileGetsOneLineThatSaysWhyItWasPassedOver) {
+    TempFolder folder;
+    const std::string longName = std::string(249, 'n') + ".bmp";
+    for (const std::string& name : {std::string("new\nline.bmp"), std::string("back\\slash.bmp"),
+                                    std::string("page\f.bmp"), longName}) {
+        MakeBitmap(folder.File(name), 6, 6);
+    }
+    ::rename(folder.File("page\f.bmp").c_str(), folder.File("page\f.txt").c_str());
+    ::mkfifo(folder.File("fifo.bmp").c_str(), 0600);
+    const CompanionRun run = Companion(
+        {"new\nline.bmp", "back\\slash.bmp", "page\f.txt", "fifo.bmp", longName}, folder.Path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              "shrunk new\\nline.bmp 6x6 -> 3x3, original kept as oldnew\\nline.bmp\n"
+              "shrunk back\\\\slash.bmp 6x6 -> 3x3, original kept as oldback\\\\slash.bmp\n");
+    EXPECT_EQ(run.err,
+              "passed over page\\x0C.txt: no encoder for the extension\n"
+              "passed over fifo.bmp: cannot be read (not a regular file, or permission "
+              "denied)\n"
+              "passed over " +
+                  longName + ": cannot make the backup (file name too long)\n");
 }

@@ -2,7 +2,11 @@
 # Kills dorvalune-shrink at its first, second, third ... system call while it
 # shrinks one file, and after every kill checks that nothing was lost: the
 # path holds the original or the finished half-size image, the backup is
-# absent or the original, and a finished image always has its backup.
+# absent or the original, and a finished image always has its backup. Nothing
+# else may be left in the folder, except after a kill between giving the
+# complete temporary file its name and renaming it into place, which can
+# leave that hidden, complete file (where the file system lacks O_TMPFILE,
+# any kill from creating the temporary file on, complete or not).
 set -u
 shrink="$1"
 work=$(mktemp -d)
@@ -30,10 +34,22 @@ for ext in bmp png; do
   mkdir -p "$work/trace"; cp "$work/original.$ext" "$work/trace/a.$ext"
   strace -f -qq -o "$work/trace.txt" "$shrink" --quiet --jobs 1 "$work/trace/a.$ext"
   rm -rf "$work/trace"
-  calls=$(sed -E -n 's/^([0-9]+ +)?([a-z0-9_]+)\(.*/\2/p' "$work/trace.txt" |
-          awk '{ seen[$1]++; print $1 ":" seen[$1] }')
-  total=0
+  sed -E -n 's/^([0-9]+ +)?([a-z0-9_]+)\((.*)/\2 \3/p' "$work/trace.txt" > "$work/calls.txt"
+  calls=$(awk '{ seen[$1]++; print $1 ":" seen[$1] }' "$work/calls.txt")
+  # The calls between which a temporary file has a name: from linking the
+  # unnamed file (or creating the named one) to the rename.
+  named=$(awk '$1 == "linkat" && /\/proc\/self\/fd/ { print NR; exit }' "$work/calls.txt")
+  no_tmpfile=
+  if [ -z "$named" ]; then
+    no_tmpfile=yes
+    echo "$ext: no O_TMPFILE here; a kill while writing may leave a temporary file"
+    named=$(awk '$1 == "openat" && /\/\.a\./ && /O_CREAT/ { print NR; exit }' "$work/calls.txt")
+  fi
+  renamed=$(awk -v from="${named:-0}" 'NR > from && $1 == "rename" { print NR; exit }' \
+            "$work/calls.txt")
+  total=0; position=0; leftovers=0
   for call in $calls; do
+    position=$((position + 1))
     name=${call%%:*}; k=${call##*:}
     dir="$work/run"; rm -rf "$dir"; mkdir "$dir"
     cp "$work/original.$ext" "$dir/a.$ext"
@@ -54,10 +70,21 @@ for ext in bmp png; do
       *) echo "kill at $name call $k ($ext): path $path_state, backup $backup_state"
          failures=$((failures + 1));;
     esac
+    others=$(find "$dir" -mindepth 1 ! -name "a.$ext" ! -name "olda.$ext" -printf '%f ')
+    if [ -n "$others" ]; then
+      leftovers=$((leftovers + 1))
+      complete=yes
+      for other in $others; do cmp -s "$dir/$other" "$work/half.$ext" || complete=no; done
+      if [ -z "$named" ] || [ "$position" -le "$named" ] || [ "$position" -gt "${renamed:-0}" ] ||
+         { [ "$complete" = no ] && [ -z "$no_tmpfile" ]; }; then
+        echo "kill at $name call $k ($ext): left $others"
+        failures=$((failures + 1))
+      fi
+    fi
     total=$((total + 1))
   done
   n=$((total + 1))
-  echo "$ext: killed at each of $((n - 1)) system calls"
+  echo "$ext: killed at each of $((n - 1)) system calls; $leftovers left a temporary file"
 done
 if [ $failures -eq 0 ]; then echo "1 passed, 0 failed"; else echo "0 passed, 1 failed"; fi
 [ $failures -eq 0 ]
