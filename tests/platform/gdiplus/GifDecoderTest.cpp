@@ -11,7 +11,7 @@
 
 namespace {
 
-const std::string kMalformed = std::string(DORVALUNE_SOURCE_DIR) + "/tests/data/gif/malformed";
+const std::string kFindings = std::string(DORVALUNE_SOURCE_DIR) + "/tests/data/gif/findings";
 
 struct Rgb {
     BYTE red, green, blue;
@@ -388,9 +388,9 @@ TEST(GifDecoder, SniffRecognisesBothVersionsOnly) {
     }
 }
 
-// Every file kept under tests/data/gif/malformed is named after its defect
-// and listed here with the status it must give.
-TEST(GifDecoder, KeptMalformedFilesGiveTheirExactStatus) {
+// Every fuzzer finding kept under tests/data/gif/findings is named after its
+// defect and listed here with the status it must give.
+TEST(GifDecoder, KeptFuzzerFindingsGiveTheirExactStatus) {
     const std::map<std::string, Status> expected = {
         // Found by the fuzzer: an empty frame placed far outside a 4 x 3
         // screen once stretched the picture to 800 million pixels. An
@@ -398,15 +398,15 @@ TEST(GifDecoder, KeptMalformedFilesGiveTheirExactStatus) {
         {"empty-frame-800-megapixels-away.gif", Ok},
     };
     std::vector<std::string> kept;
-    if (std::filesystem::exists(kMalformed)) {
-        for (const auto& entry : std::filesystem::directory_iterator(kMalformed)) {
+    if (std::filesystem::exists(kFindings)) {
+        for (const auto& entry : std::filesystem::directory_iterator(kFindings)) {
             kept.push_back(entry.path().filename().string());
         }
     }
     EXPECT_EQ(kept.size(), expected.size()) << "a kept file without a case";
     for (const auto& [name, status] : expected) {
         ImageBuffer image;
-        EXPECT_EQ(Decode(ReadFileBytes(kMalformed + "/" + name), image), status) << name;
+        EXPECT_EQ(Decode(ReadFileBytes(kFindings + "/" + name), image), status) << name;
     }
 }
 
