@@ -22,10 +22,18 @@ bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
 }
 
 std::string ScratchPath(const std::string& name) {
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("dorvalune-pnggif-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    return (folder / name).string();
+    // One folder for the test program's run, removed when the program ends.
+    struct ScratchFolder {
+        std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("dorvalune-pnggif-" + std::to_string(getpid()));
+        ~ScratchFolder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const ScratchFolder folder;
+    std::filesystem::create_directories(folder.path);
+    return (folder.path / name).string();
 }
 
 std::vector<ARGB> ArgbPixels(const ImageView& image) {
