@@ -70,6 +70,7 @@ DestinationRows::DestinationRows(CDibImage& image) : m_image(image), m_layout(La
     m_dc = m_image.BorrowDC();
     if (m_layout == PixelLayout::Indexed) {
         m_tableSize = static_cast<int>(GetDIBColorTable(m_dc, 0, 256, m_table));
+        m_nearest.resize(kCacheSize);
     }
     m_row.assign(static_cast<size_t>(image.width()) * 3, 0);
 }
@@ -109,8 +110,9 @@ void DestinationRows::Commit(int y) {
 }
 
 BYTE DestinationRows::NearestIndex(COLORREF colour) {
-    const auto found = m_nearest.find(colour);
-    if (found != m_nearest.end()) return found->second;
+    // Colours are 24 bits, so CLR_INVALID never matches a real one.
+    CachedAnswer& cached = m_nearest[((colour * 0x9E3779B1u) >> 16) & (kCacheSize - 1)];
+    if (cached.colour == colour) return cached.index;
     const int r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
     int best = 0;
     long bestDistance = -1;
@@ -123,6 +125,6 @@ BYTE DestinationRows::NearestIndex(COLORREF colour) {
             best = i;
         }
     }
-    m_nearest.emplace(colour, static_cast<BYTE>(best));
+    cached = {colour, static_cast<BYTE>(best)};
     return static_cast<BYTE>(best);
 }

@@ -2,7 +2,6 @@
 // exactly the colours that the platform's single-pixel calls read and write.
 #pragma once
 
-#include <unordered_map>
 #include <vector>
 
 #include "platform/win32/WinTypes.h"
@@ -63,6 +62,12 @@ private:
     RGBQUAD m_table[256]{};
     int m_tableSize = 0;
     std::vector<BYTE> m_row;
-    // Averages repeat a lot; each distinct colour is searched for once.
-    std::unordered_map<COLORREF, BYTE> m_nearest;
+    // Averages repeat a lot: a direct-mapped cache of recent answers keeps
+    // most colours from being searched for again.
+    struct CachedAnswer {
+        COLORREF colour = CLR_INVALID;
+        BYTE index = 0;
+    };
+    static constexpr size_t kCacheSize = 1 << 16;
+    std::vector<CachedAnswer> m_nearest;
 };
