@@ -93,10 +93,6 @@ Status GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
     return Ok;
 }
 
-Status GdipCreateBitmapFromFileICM(const WCHAR* filename, GpBitmap** bitmap) {
-    return GdipCreateBitmapFromFile(filename, bitmap);
-}
-
 Status GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format,
                                  BYTE* scan0, GpBitmap** bitmap) {
     if (!GdiplusIsRunning()) return GdiplusNotInitialized;

@@ -7,8 +7,6 @@
 #include "platform/gdiplus/GdiplusTypes.h"
 
 Status GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap);
-// The same without colour management; our decoders apply none anyway.
-Status GdipCreateBitmapFromFileICM(const WCHAR* filename, GpBitmap** bitmap);
 Status GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format,
                                  BYTE* scan0, GpBitmap** bitmap);
 Status GdipCreateBitmapFromHBITMAP(HBITMAP hbm, void* hpal, GpBitmap** bitmap);
