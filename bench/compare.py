@@ -6,7 +6,9 @@ Makes its inputs, runs every case a few times after a warm-up on a fresh copy
 of the input (the copy is not timed), and prints the median wall time, the
 peak resident memory and the ratio to each peer.
 
-    bench/compare.py [--runs N] [--work DIR] [--shrink PATH]
+    bench/compare.py [--runs N] [--work DIR] [--shrink PATH] [--only TEXT]
+
+--only keeps the cases whose title contains TEXT ("BMP", "PNG", "sprites").
 """
 import argparse
 import os
@@ -107,6 +109,7 @@ def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser.add_argument("--shrink",
                         default=os.path.join(here, "..", "build", "cli", "dorvalune-shrink"))
+    parser.add_argument("--only", default="", help="only the cases whose title contains this")
     args = parser.parse_args()
     shrink = os.path.abspath(args.shrink)
     make_inputs(args.work)
@@ -136,6 +139,8 @@ def main():
              ("PNG 8000x6000", "big.png"), ("JPEG 8000x6000", "big.jpg")]
     available = {name: shutil.which(cmd("x.bmp")[0]) is not None for name, cmd in peers.items()}
     for title, name in cases:
+        if args.only not in title:
+            continue
         source = os.path.join(args.work, name)
         print("\n%s (%d runs, median)" % (title, args.runs))
         results = {}
@@ -153,7 +158,10 @@ def main():
                 "  dorvalune/peer %.2f" % (ours[0] / seconds)
             print("  %-18s %7.3f s  %7.1f MiB peak%s" % (peer, seconds, peak, ratio))
 
-    print("\n500 sprites, 64 to 256 pixels a side (%d runs, median)" % args.runs)
+    title = "500 sprites, 64 to 256 pixels a side"
+    if args.only not in title:
+        return 0
+    print("\n%s (%d runs, median)" % (title, args.runs))
     folder = os.path.join(args.work, "sprites")
     results = {}
     for label, tool in (("dorvalune-shrink", "dorvalune"), ("gm mogrify -sample", "gm"),

@@ -225,8 +225,9 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
     }
     const size_t size = static_cast<size_t>(info.st_size);
     // Read into memory that is not zeroed first; a large picture would
-    // otherwise be written twice.
-    bytes.data.reset(new (std::nothrow) BYTE[size > 0 ? size : 1]);
+    // otherwise be written twice. The rows of a BMP may stay there as the
+    // picture's own.
+    bytes.data = PixelBlock(AllocateUninitialisedPixels(size), PixelMemoryDeleter{size});
     if (bytes.data == nullptr) {
         ::close(fd);
         return OutOfMemory;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gdiplus/GdiplusTypes.h"
+#include "platform/win32/PixelMemory.h"
 
 // The narrow file name for a UTF-16 path; escaped bytes come back as they
 // were. False when the path cannot be a file name.
@@ -14,7 +15,7 @@ bool FileNameFromPath(const WCHAR* path, std::string& name);
 
 // A whole file's bytes in memory that is not zeroed first.
 struct FileBytes {
-    std::unique_ptr<BYTE[]> data;
+    PixelBlock data;
     size_t size = 0;
 };
 

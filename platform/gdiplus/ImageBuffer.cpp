@@ -1,32 +1,6 @@
 #include "platform/gdiplus/ImageBuffer.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
-
-namespace {
-
-// Large pictures are mapped with their pages present: one call instead of a
-// fault at every page while the decoder writes them. Small ones come from
-// the heap.
-constexpr size_t kMappedFrom = 1 << 20;
-
-BYTE* AllocateZeroed(size_t bytes) {
-    if (bytes < kMappedFrom) return static_cast<BYTE*>(std::calloc(bytes, 1));
-    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    return p == MAP_FAILED ? nullptr : static_cast<BYTE*>(p);
-}
-
-}  // namespace
-
-void PixelMemoryDeleter::operator()(BYTE* p) const {
-    if (bytes < kMappedFrom) {
-        std::free(p);
-    } else {
-        ::munmap(p, bytes);
-    }
-}
 
 Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height) {
     const UINT bits = GetPixelFormatSize(format);
@@ -36,10 +10,9 @@ Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height) {
     if (pixels > kMaxImagePixels || stride > 0x7FFFFFFFull || stride * height > kMaxImageBytes) {
         return ValueOverflow;
     }
-    BYTE* memory = AllocateZeroed(stride * height);
+    BYTE* memory = AllocateZeroedPixels(stride * height);
     if (memory == nullptr) return OutOfMemory;
-    pixels_ = std::unique_ptr<BYTE, PixelMemoryDeleter>(memory, PixelMemoryDeleter{stride * height});
-    adopted_.reset();
+    pixels_ = PixelBlock(memory, PixelMemoryDeleter{stride * height});
     first_ = memory;
     format_ = format;
     width_ = width;
@@ -48,7 +21,7 @@ Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height) {
     return Ok;
 }
 
-Status ImageBuffer::AdoptRows(std::unique_ptr<BYTE[]> block, size_t blockSize,
+Status ImageBuffer::AdoptRows(PixelBlock block, size_t blockSize,
                               PixelFormat format, UINT width, UINT height, size_t firstRowOffset,
                               INT stride) {
     const UINT bits = GetPixelFormatSize(format);
@@ -64,9 +37,8 @@ Status ImageBuffer::AdoptRows(std::unique_ptr<BYTE[]> block, size_t blockSize,
         return InvalidParameter;
     }
     if (static_cast<unsigned long long>(width) * height > kMaxImagePixels) return ValueOverflow;
-    pixels_.reset();
-    adopted_ = std::move(block);
-    first_ = adopted_.get() + firstRowOffset;
+    pixels_ = std::move(block);
+    first_ = pixels_.get() + firstRowOffset;
     format_ = format;
     width_ = width;
     height_ = height;

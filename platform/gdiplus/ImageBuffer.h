@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gdiplus/GdiplusTypes.h"
+#include "platform/win32/PixelMemory.h"
 
 // Decoders refuse pictures beyond these bounds before allocating anything.
 // A 30000 x 30000 picture is still accepted.
@@ -33,12 +34,6 @@ struct ImageView {
     const BYTE* Row(UINT y) const { return scan0 + static_cast<long long>(y) * stride; }
 };
 
-// Releases pixel memory of the given size, from the heap or a mapping.
-struct PixelMemoryDeleter {
-    size_t bytes = 0;
-    void operator()(BYTE* p) const;
-};
-
 class ImageBuffer {
 public:
     // Checks the size against the bounds above, then allocates zeroed rows.
@@ -51,7 +46,7 @@ public:
     // it and each row lies stride bytes (negative for rows stored bottom-up)
     // after the one above. InvalidParameter unless every row's pixel bytes
     // lie inside the block.
-    Status AdoptRows(std::unique_ptr<BYTE[]> block, size_t blockSize, PixelFormat format,
+    Status AdoptRows(PixelBlock block, size_t blockSize, PixelFormat format,
                      UINT width, UINT height, size_t firstRowOffset, INT stride);
 
     PixelFormat Format() const { return format_; }
@@ -79,8 +74,7 @@ private:
     UINT width_ = 0;
     UINT height_ = 0;
     INT stride_ = 0;
-    std::unique_ptr<BYTE, PixelMemoryDeleter> pixels_;
-    std::unique_ptr<BYTE[]> adopted_;
+    PixelBlock pixels_;
     BYTE* first_ = nullptr;
     std::vector<ARGB> palette_;
     UINT paletteFlags_ = 0;

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "platform/win32/LastError.h"
+#include "platform/win32/PixelMemory.h"
 
 namespace {
 
@@ -162,26 +163,6 @@ int NearestIndex(const HBITMAP__& b, COLORREF color) {
     return best;
 }
 
-// Large sections are mapped with their pages made present up front: one
-// call instead of a fault at every page when the pixels are first written,
-// which is most of the cost of filling a large picture.
-constexpr size_t kMappedPixelsFrom = 1 << 20;
-
-BYTE* AllocatePixels(size_t bytes) {
-    if (bytes < kMappedPixelsFrom) return static_cast<BYTE*>(std::calloc(bytes, 1));
-    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE,
-                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
-    return p == MAP_FAILED ? nullptr : static_cast<BYTE*>(p);
-}
-
-void FreePixels(BYTE* pixels, size_t bytes) {
-    if (bytes < kMappedPixelsFrom) {
-        std::free(pixels);
-    } else {
-        ::munmap(pixels, bytes);
-    }
-}
-
 bool ValidHeader(const BITMAPINFOHEADER& h) {
     if (h.biSize != sizeof(BITMAPINFOHEADER) || h.biWidth <= 0 || h.biHeight == 0 ||
         h.biHeight == INT32_MIN || h.biPlanes != 1) {
@@ -224,7 +205,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    BYTE* memory = AllocatePixels(total);
+    BYTE* memory = AllocateZeroedPixels(total);
     if (memory == nullptr) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

@@ -1,0 +1,24 @@
+// Memory for pixels: small blocks from the heap, large ones mapped.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "platform/win32/WinTypes.h"
+
+// Zeroed memory of the given size, its pages present; null when refused.
+BYTE* AllocateZeroedPixels(size_t bytes);
+
+// Memory of the given size whose contents are undefined until written, for
+// a caller that writes all of it at once. Null when refused.
+BYTE* AllocateUninitialisedPixels(size_t bytes);
+
+// Releases memory from either call above, given the size it was asked for.
+void FreePixels(BYTE* pixels, size_t bytes);
+
+// Owns a block from either call above.
+struct PixelMemoryDeleter {
+    size_t bytes = 0;
+    void operator()(BYTE* p) const { FreePixels(p, bytes); }
+};
+using PixelBlock = std::unique_ptr<BYTE, PixelMemoryDeleter>;
