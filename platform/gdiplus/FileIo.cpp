@@ -58,11 +58,13 @@ bool WriteAll(int fd, const BYTE* data, size_t size) {
                 errno = injected;
                 return false;
             }
-            if (chunk > limit - written) chunk = limit - written;
+            if (chunk > limit - written)
+                chunk = limit - written;
         }
         const ssize_t n = ::write(fd, data + written, chunk);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         written += static_cast<size_t>(n);
@@ -83,8 +85,10 @@ mode_t ProcessUmask() {
 
 std::string FolderOf(const std::string& name) {
     const size_t slash = name.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
     return name.substr(0, slash);
 }
 
@@ -193,9 +197,11 @@ int WriteTemporaryFile(const std::string& name, const struct stat* existing,
 }  // namespace
 
 bool FileNameFromPath(const WCHAR* path, std::string& name) {
-    if (path == nullptr || path[0] == 0) return false;
+    if (path == nullptr || path[0] == 0)
+        return false;
     const int size = WideCharToMultiByte(CP_UTF8, 0, path, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return false;
+    if (size <= 0)
+        return false;
     std::string converted(static_cast<size_t>(size), '\0');
     if (WideCharToMultiByte(CP_UTF8, 0, path, -1, converted.data(), size, nullptr, nullptr) !=
         size) {
@@ -203,7 +209,8 @@ bool FileNameFromPath(const WCHAR* path, std::string& name) {
     }
     converted.pop_back();  // the terminating zero
     // An embedded zero would silently name another file.
-    if (converted.find('\0') != std::string::npos) return false;
+    if (converted.find('\0') != std::string::npos)
+        return false;
     name = std::move(converted);
     return true;
 }
@@ -212,7 +219,8 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
     descriptor = -1;
     // Non-blocking, so that a FIFO in the file's place cannot hang the open.
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return FromErrno(errno);
+    if (fd < 0)
+        return FromErrno(errno);
     struct stat info;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
@@ -235,13 +243,15 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
     size_t done = 0;
     while (done < size) {
         const ssize_t n = ::read(fd, bytes.data.get() + done, size - done);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0) {
             const Status status = FromErrno(errno);
             ::close(fd);
             return status;
         }
-        if (n == 0) break;  // the file shrank while we read it
+        if (n == 0)
+            break;  // the file shrank while we read it
         done += static_cast<size_t>(n);
     }
     bytes.size = done;

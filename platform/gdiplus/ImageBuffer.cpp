@@ -4,14 +4,16 @@
 
 Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height) {
     const UINT bits = GetPixelFormatSize(format);
-    if (width == 0 || height == 0 || bits == 0) return InvalidParameter;
+    if (width == 0 || height == 0 || bits == 0)
+        return InvalidParameter;
     const unsigned long long pixels = static_cast<unsigned long long>(width) * height;
     const unsigned long long stride = StrideFor(format, width);
     if (pixels > kMaxImagePixels || stride > 0x7FFFFFFFull || stride * height > kMaxImageBytes) {
         return ValueOverflow;
     }
     BYTE* memory = AllocateZeroedPixels(stride * height);
-    if (memory == nullptr) return OutOfMemory;
+    if (memory == nullptr)
+        return OutOfMemory;
     pixels_ = PixelBlock(memory, PixelMemoryDeleter{stride * height});
     first_ = memory;
     format_ = format;
@@ -21,22 +23,25 @@ Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height) {
     return Ok;
 }
 
-Status ImageBuffer::AdoptRows(PixelBlock block, size_t blockSize,
-                              PixelFormat format, UINT width, UINT height, size_t firstRowOffset,
-                              INT stride) {
+Status ImageBuffer::AdoptRows(PixelBlock block, size_t blockSize, PixelFormat format, UINT width,
+                              UINT height, size_t firstRowOffset, INT stride) {
     const UINT bits = GetPixelFormatSize(format);
-    if (block == nullptr || width == 0 || height == 0 || bits == 0) return InvalidParameter;
+    if (block == nullptr || width == 0 || height == 0 || bits == 0)
+        return InvalidParameter;
     const unsigned long long rowBytes = (static_cast<unsigned long long>(width) * bits + 7) / 8;
     const long long lastRowOffset =
         static_cast<long long>(firstRowOffset) + static_cast<long long>(height - 1) * stride;
-    const long long lowest = std::min<long long>(static_cast<long long>(firstRowOffset), lastRowOffset);
-    const long long highest = std::max<long long>(static_cast<long long>(firstRowOffset), lastRowOffset);
+    const long long lowest =
+        std::min<long long>(static_cast<long long>(firstRowOffset), lastRowOffset);
+    const long long highest =
+        std::max<long long>(static_cast<long long>(firstRowOffset), lastRowOffset);
     if (lowest < 0 || static_cast<unsigned long long>(highest) + rowBytes > blockSize ||
         static_cast<unsigned long long>(stride < 0 ? -static_cast<long long>(stride) : stride) <
             rowBytes) {
         return InvalidParameter;
     }
-    if (static_cast<unsigned long long>(width) * height > kMaxImagePixels) return ValueOverflow;
+    if (static_cast<unsigned long long>(width) * height > kMaxImagePixels)
+        return ValueOverflow;
     pixels_ = std::move(block);
     first_ = pixels_.get() + firstRowOffset;
     format_ = format;

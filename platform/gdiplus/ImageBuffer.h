@@ -46,8 +46,8 @@ public:
     // it and each row lies stride bytes (negative for rows stored bottom-up)
     // after the one above. InvalidParameter unless every row's pixel bytes
     // lie inside the block.
-    Status AdoptRows(PixelBlock block, size_t blockSize, PixelFormat format,
-                     UINT width, UINT height, size_t firstRowOffset, INT stride);
+    Status AdoptRows(PixelBlock block, size_t blockSize, PixelFormat format, UINT width,
+                     UINT height, size_t firstRowOffset, INT stride);
 
     PixelFormat Format() const { return format_; }
     UINT Width() const { return width_; }

@@ -64,16 +64,20 @@ HBITMAP__* StockBitmap() {
 
 HBITMAP__* AsBitmap(HGDIOBJ object) {
     auto* b = static_cast<HBITMAP__*>(object);
-    if (b == nullptr || b->magic != kBitmapMagic) return nullptr;
+    if (b == nullptr || b->magic != kBitmapMagic)
+        return nullptr;
     return b;
 }
 
 HDC__* AsDc(HDC dc) {
-    if (dc == nullptr || dc->magic != kDcMagic) return nullptr;
+    if (dc == nullptr || dc->magic != kDcMagic)
+        return nullptr;
     return dc;
 }
 
-int Width(const HBITMAP__& b) { return b.header.biWidth; }
+int Width(const HBITMAP__& b) {
+    return b.header.biWidth;
+}
 int Height(const HBITMAP__& b) {
     return b.header.biHeight < 0 ? -b.header.biHeight : b.header.biHeight;
 }
@@ -99,14 +103,20 @@ void EffectiveMasks(const HBITMAP__& b, DWORD out[3]) {
     }
 }
 
-int LowestBit(DWORD mask) { return mask == 0 ? 0 : __builtin_ctz(mask); }
-int BitCount(DWORD mask) { return __builtin_popcount(mask); }
+int LowestBit(DWORD mask) {
+    return mask == 0 ? 0 : __builtin_ctz(mask);
+}
+int BitCount(DWORD mask) {
+    return __builtin_popcount(mask);
+}
 
 // Widens a channel of n bits to 8 bits by repeating its bits (31 of 5 bits
 // becomes 255); wider channels keep their top 8 bits.
 BYTE WidenChannel(DWORD value, int bits) {
-    if (bits <= 0) return 0;
-    if (bits >= 8) return static_cast<BYTE>(value >> (bits - 8));
+    if (bits <= 0)
+        return 0;
+    if (bits >= 8)
+        return static_cast<BYTE>(value >> (bits - 8));
     DWORD result = 0;
     int filled = 0;
     while (filled < 8) {
@@ -118,10 +128,13 @@ BYTE WidenChannel(DWORD value, int bits) {
 
 // Narrows an 8-bit channel to n bits by dropping its low bits.
 DWORD NarrowChannel(BYTE value, int bits) {
-    if (bits <= 0) return 0;
-    if (bits <= 8) return static_cast<DWORD>(value) >> (8 - bits);
+    if (bits <= 0)
+        return 0;
+    if (bits <= 8)
+        return static_cast<DWORD>(value) >> (8 - bits);
     DWORD wide = value;
-    for (int filled = 8; filled < bits; filled += 8) wide = (wide << 8) | value;
+    for (int filled = 8; filled < bits; filled += 8)
+        wide = (wide << 8) | value;
     return wide >> ((bits + 7) / 8 * 8 - bits);
 }
 
@@ -188,7 +201,8 @@ bool ValidHeader(const BITMAPINFOHEADER& h) {
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset) {
-    if (bits != nullptr) *bits = nullptr;
+    if (bits != nullptr)
+        *bits = nullptr;
     if (info == nullptr || usage != DIB_RGB_COLORS || section != nullptr || offset != 0 ||
         !ValidHeader(info->bmiHeader)) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -198,8 +212,8 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     const unsigned long long rowBytes =
         (static_cast<unsigned long long>(h.biBitCount) * static_cast<unsigned>(h.biWidth) + 31) /
         32 * 4;
-    const unsigned long long rows = h.biHeight < 0 ? -static_cast<long long>(h.biHeight)
-                                                   : static_cast<long long>(h.biHeight);
+    const unsigned long long rows =
+        h.biHeight < 0 ? -static_cast<long long>(h.biHeight) : static_cast<long long>(h.biHeight);
     const unsigned long long total = rowBytes * rows;
     if (rowBytes > 0x7FFFFFFFull || total > kMaxSectionBytes) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -226,7 +240,8 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     } else if (h.biCompression == BI_BITFIELDS) {
         std::memcpy(bitmap->masks, following, sizeof(bitmap->masks));
     }
-    if (bits != nullptr) *bits = memory;
+    if (bits != nullptr)
+        *bits = memory;
     return bitmap;
 }
 
@@ -236,7 +251,8 @@ int GetObjectA(HGDIOBJ object, int size, LPVOID buffer) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    if (buffer == nullptr) return static_cast<int>(b->stock ? sizeof(BITMAP) : sizeof(DIBSECTION));
+    if (buffer == nullptr)
+        return static_cast<int>(b->stock ? sizeof(BITMAP) : sizeof(DIBSECTION));
     BITMAP bm{};
     bm.bmWidth = Width(*b);
     bm.bmHeight = Height(*b);
@@ -262,22 +278,28 @@ int GetObjectA(HGDIOBJ object, int size, LPVOID buffer) {
 
 UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors) {
     HDC__* d = AsDc(dc);
-    if (d == nullptr || colors == nullptr || d->selected->stock) return 0;
+    if (d == nullptr || colors == nullptr || d->selected->stock)
+        return 0;
     HBITMAP__& b = *d->selected;
     const UINT size = static_cast<UINT>(TableSize(b));
-    if (start >= size) return 0;
-    if (count > size - start) count = size - start;
+    if (start >= size)
+        return 0;
+    if (count > size - start)
+        count = size - start;
     std::memcpy(b.colors + start, colors, count * sizeof(RGBQUAD));
     return count;
 }
 
 UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors) {
     HDC__* d = AsDc(dc);
-    if (d == nullptr || colors == nullptr || d->selected->stock) return 0;
+    if (d == nullptr || colors == nullptr || d->selected->stock)
+        return 0;
     const HBITMAP__& b = *d->selected;
     const UINT size = static_cast<UINT>(TableSize(b));
-    if (start >= size) return 0;
-    if (count > size - start) count = size - start;
+    if (start >= size)
+        return 0;
+    if (count > size - start)
+        count = size - start;
     std::memcpy(colors, b.colors + start, count * sizeof(RGBQUAD));
     return count;
 }
@@ -296,13 +318,17 @@ HDC CreateCompatibleDC(HDC) {
 HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) {
     HDC__* d = AsDc(dc);
     HBITMAP__* b = AsBitmap(object);
-    if (d == nullptr || b == nullptr) return nullptr;
+    if (d == nullptr || b == nullptr)
+        return nullptr;
     // A bitmap can be selected into one device context at a time.
-    if (!b->stock && b->selectedInto != nullptr && b->selectedInto != dc) return nullptr;
+    if (!b->stock && b->selectedInto != nullptr && b->selectedInto != dc)
+        return nullptr;
     HBITMAP previous = d->selected;
-    if (!previous->stock) previous->selectedInto = nullptr;
+    if (!previous->stock)
+        previous->selectedInto = nullptr;
     d->selected = b;
-    if (!b->stock) b->selectedInto = dc;
+    if (!b->stock)
+        b->selectedInto = dc;
     return previous;
 }
 
@@ -312,7 +338,8 @@ BOOL DeleteDC(HDC dc) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (!d->selected->stock) d->selected->selectedInto = nullptr;
+    if (!d->selected->stock)
+        d->selected->selectedInto = nullptr;
     d->magic = 0;
     delete d;
     --g_liveDeviceContexts;
@@ -325,9 +352,11 @@ BOOL DeleteObject(HGDIOBJ object) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    if (b->stock) return TRUE;
+    if (b->stock)
+        return TRUE;
     // The platform refuses to delete a bitmap that is still selected into a DC.
-    if (b->selectedInto != nullptr) return FALSE;
+    if (b->selectedInto != nullptr)
+        return FALSE;
     FreePixels(b->bits, b->bytes);
     b->magic = 0;
     delete b;
@@ -337,9 +366,11 @@ BOOL DeleteObject(HGDIOBJ object) {
 
 COLORREF GetPixel(HDC dc, int x, int y) {
     HDC__* d = AsDc(dc);
-    if (d == nullptr) return CLR_INVALID;
+    if (d == nullptr)
+        return CLR_INVALID;
     const HBITMAP__& b = *d->selected;
-    if (x < 0 || y < 0 || x >= Width(b) || y >= Height(b)) return CLR_INVALID;
+    if (x < 0 || y < 0 || x >= Width(b) || y >= Height(b))
+        return CLR_INVALID;
     const BYTE* row = RowAddress(b, y);
     switch (b.header.biBitCount) {
         case 1:
@@ -362,7 +393,8 @@ COLORREF GetPixel(HDC dc, int x, int y) {
             return RGB(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
         case 32: {
             const BYTE* p = row + 4 * x;
-            if (b.header.biCompression == BI_RGB) return RGB(p[2], p[1], p[0]);
+            if (b.header.biCompression == BI_RGB)
+                return RGB(p[2], p[1], p[0]);
             DWORD masks[3];
             EffectiveMasks(b, masks);
             return ReadMasked(p[0] | (p[1] << 8) | (p[2] << 16) | (DWORD(p[3]) << 24), masks);
@@ -374,9 +406,11 @@ COLORREF GetPixel(HDC dc, int x, int y) {
 
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
     HDC__* d = AsDc(dc);
-    if (d == nullptr) return CLR_INVALID;
+    if (d == nullptr)
+        return CLR_INVALID;
     HBITMAP__& b = *d->selected;
-    if (b.stock || x < 0 || y < 0 || x >= Width(b) || y >= Height(b)) return CLR_INVALID;
+    if (b.stock || x < 0 || y < 0 || x >= Width(b) || y >= Height(b))
+        return CLR_INVALID;
     BYTE* row = RowAddress(b, y);
     switch (b.header.biBitCount) {
         case 1:
@@ -417,7 +451,8 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
             DWORD masks[3];
             EffectiveMasks(b, masks);
             const DWORD pixel = WriteMasked(color, masks);
-            for (int i = 0; i < 4; ++i) p[i] = static_cast<BYTE>(pixel >> (8 * i));
+            for (int i = 0; i < 4; ++i)
+                p[i] = static_cast<BYTE>(pixel >> (8 * i));
             return ReadMasked(pixel, masks);
         }
         default:
@@ -426,6 +461,10 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
 }
 
 namespace gdi_testing {
-int LiveDeviceContexts() { return g_liveDeviceContexts.load(); }
-int LiveSections() { return g_liveSections.load(); }
+int LiveDeviceContexts() {
+    return g_liveDeviceContexts.load();
+}
+int LiveSections() {
+    return g_liveSections.load();
+}
 }  // namespace gdi_testing

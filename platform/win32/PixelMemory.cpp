@@ -10,8 +10,8 @@ namespace {
 constexpr size_t kMappedFrom = 1 << 20;
 
 BYTE* Map(size_t bytes, int flags) {
-    void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | flags,
-                     -1, 0);
+    void* p =
+        ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | flags, -1, 0);
     return p == MAP_FAILED ? nullptr : static_cast<BYTE*>(p);
 }
 
@@ -23,17 +23,20 @@ BYTE* Map(size_t bytes, int flags) {
 // virtual machines that hand free memory back to the host, every fresh huge
 // page may cost a fault in the host, and the job's time became erratic.
 BYTE* AllocateZeroedPixels(size_t bytes) {
-    if (bytes < kMappedFrom) return static_cast<BYTE*>(std::calloc(bytes, 1));
+    if (bytes < kMappedFrom)
+        return static_cast<BYTE*>(std::calloc(bytes, 1));
     return Map(bytes, MAP_POPULATE);
 }
 
 BYTE* AllocateUninitialisedPixels(size_t bytes) {
-    if (bytes < kMappedFrom) return static_cast<BYTE*>(std::malloc(bytes > 0 ? bytes : 1));
+    if (bytes < kMappedFrom)
+        return static_cast<BYTE*>(std::malloc(bytes > 0 ? bytes : 1));
     return Map(bytes, MAP_POPULATE);
 }
 
 void FreePixels(BYTE* pixels, size_t bytes) {
-    if (pixels == nullptr) return;
+    if (pixels == nullptr)
+        return;
     if (bytes < kMappedFrom) {
         std::free(pixels);
     } else {
