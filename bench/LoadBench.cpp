@@ -23,7 +23,8 @@ const std::string& LargeBitmap() {
         image.Create(kWidth, kHeight, 24, BI_RGB, nullptr, 0);
         for (int y = 0; y < kHeight; ++y) {
             BYTE* row = image.firstRow() + static_cast<ptrdiff_t>(y) * image.pitch();
-            for (int i = 0; i < kWidth * 3; ++i) row[i] = static_cast<BYTE>(i * 7 + y);
+            for (int i = 0; i < kWidth * 3; ++i)
+                row[i] = static_cast<BYTE>(i * 7 + y);
         }
         image.Save(name.c_str(), GUID_NULL);
         return name;
@@ -35,7 +36,8 @@ void LoadLargeBitmap(benchmark::State& state) {
     const std::string& path = LargeBitmap();
     for (auto _ : state) {
         CDibImage image;
-        if (image.Load(path.c_str()) != S_OK) state.SkipWithError("load failed");
+        if (image.Load(path.c_str()) != S_OK)
+            state.SkipWithError("load failed");
         benchmark::DoNotOptimize(image.firstRow());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kBytes);

@@ -21,7 +21,8 @@ void RunInParallel(const std::vector<CString>& files, unsigned jobs,
         std::map<std::string, size_t> unitOfPath;
         for (size_t i = 0; i < files.size(); ++i) {
             const auto [at, added] = unitOfPath.emplace(files[i].GetString(), units.size());
-            if (added) units.emplace_back();
+            if (added)
+                units.emplace_back();
             units[at->second].push_back(i);
         }
     }
@@ -44,7 +45,8 @@ void RunInParallel(const std::vector<CString>& files, unsigned jobs,
     const unsigned threads = jobs < units.size() ? jobs : static_cast<unsigned>(units.size());
     std::vector<std::thread> workers;
     if (threads > 1) {
-        for (unsigned t = 0; t < threads; ++t) workers.emplace_back(work);
+        for (unsigned t = 0; t < threads; ++t)
+            workers.emplace_back(work);
     } else {
         work();
     }
@@ -55,5 +57,6 @@ void RunInParallel(const std::vector<CString>& files, unsigned jobs,
         lock.unlock();
         report(files[i], result);
     }
-    for (std::thread& worker : workers) worker.join();
+    for (std::thread& worker : workers)
+        worker.join();
 }

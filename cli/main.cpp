@@ -107,7 +107,8 @@ void Report(const CString& path, const ShrinkReport& report, bool quiet) {
 bool ParseJobs(const char* text, unsigned& jobs) {
     char* end = nullptr;
     const unsigned long value = std::strtoul(text, &end, 10);
-    if (end == text || *end != '\0' || value == 0 || value > 1024) return false;
+    if (end == text || *end != '\0' || value == 0 || value > 1024)
+        return false;
     jobs = static_cast<unsigned>(value);
     return true;
 }
@@ -156,7 +157,8 @@ int main(int argc, char** argv) {
     bool allShrunk = true;
     RunInParallel(files, jobs, [&](const CString& path, const ShrinkReport& report) {
         Report(path, report, quiet);
-        if (report.outcome != ShrinkOutcome::Shrunk) allShrunk = false;
+        if (report.outcome != ShrinkOutcome::Shrunk)
+            allShrunk = false;
     });
     return allShrunk ? kAllShrunk : kSomePassedOver;
 }

@@ -36,7 +36,8 @@ bool CDibImage::Create(LONG width, LONG height, WORD bitsPerPixel, DWORD compres
                        const DWORD* masks, DWORD flags) {
     CScratchBuffers scratch;
     auto* info = static_cast<BITMAPINFO*>(scratch.Allocate(kInfoBlockBytes));
-    if (info == nullptr) return false;
+    if (info == nullptr)
+        return false;
 
     BITMAPINFOHEADER& header = info->bmiHeader;
     std::memset(&header, 0, sizeof(header));
@@ -57,16 +58,19 @@ bool CDibImage::Create(LONG width, LONG height, WORD bitsPerPixel, DWORD compres
 
     void* bits = nullptr;
     HBITMAP section = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (section == nullptr) return false;
+    if (section == nullptr)
+        return false;
     m_section = section;
     m_firstRow = static_cast<BYTE*>(bits);
     RefreshInfo(height >= 0 ? BottomUp : TopDown);
-    if (flags & kCreateAlpha) m_hasAlpha = true;
+    if (flags & kCreateAlpha)
+        m_hasAlpha = true;
     return true;
 }
 
 void CDibImage::Destroy() {
-    if (m_section == nullptr) return;
+    if (m_section == nullptr)
+        return;
     HBITMAP old = m_section;
     m_section = nullptr;
     m_firstRow = nullptr;
@@ -117,7 +121,8 @@ void CDibImage::ReturnDC() {
     if (--m_borrowCount == 0) {
         SelectObject(m_borrowedDC, m_previousBitmap);
         // Nothing to give back when no context could be made for the borrow.
-        if (m_borrowedDC != nullptr) theMemoryDCPool.Give(m_borrowedDC);
+        if (m_borrowedDC != nullptr)
+            theMemoryDCPool.Give(m_borrowedDC);
         m_borrowedDC = nullptr;
     }
 }

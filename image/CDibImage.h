@@ -19,8 +19,8 @@ public:
     virtual ~CDibImage();
 
     // A blank section; a negative height gives a top-down image.
-    bool Create(LONG width, LONG height, WORD bitsPerPixel, DWORD compression,
-                const DWORD* masks, DWORD flags);
+    bool Create(LONG width, LONG height, WORD bitsPerPixel, DWORD compression, const DWORD* masks,
+                DWORD flags);
     void Destroy();
     void RefreshInfo(RowOrder rowOrder);
     void SetColorTable(UINT first, UINT count, const RGBQUAD* entries);

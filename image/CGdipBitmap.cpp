@@ -14,5 +14,6 @@ CGdipBitmap::CGdipBitmap(const FromSection& section) {
 }
 
 CGdipBitmap::~CGdipBitmap() {
-    if (m_handle != nullptr) GdipDisposeImage(Image());
+    if (m_handle != nullptr)
+        GdipDisposeImage(Image());
 }

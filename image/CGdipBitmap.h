@@ -35,7 +35,8 @@ public:
     Status GetStatus() const { return m_status; }
     // Records a call's status when it is not Ok and passes it on.
     Status Check(Status status) {
-        if (status != Ok) m_status = status;
+        if (status != Ok)
+            m_status = status;
         return status;
     }
 

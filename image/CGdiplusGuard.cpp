@@ -28,7 +28,8 @@ bool CGdiplusGuard::Start() {
 
 void CGdiplusGuard::Stop() {
     EnterCriticalSection(&m_lock);
-    if (m_token != 0) GdiplusShutdown(m_token);
+    if (m_token != 0)
+        GdiplusShutdown(m_token);
     m_token = 0;
     LeaveCriticalSection(&m_lock);
 }
@@ -42,6 +43,7 @@ void CGdiplusGuard::RegisterImage() {
 void CGdiplusGuard::UnregisterImage() {
     EnterCriticalSection(&m_lock);
     --m_liveImages;
-    if (m_liveImages == 0) Stop();  // enters the lock again
+    if (m_liveImages == 0)
+        Stop();  // enters the lock again
     LeaveCriticalSection(&m_lock);
 }

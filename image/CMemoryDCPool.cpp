@@ -4,19 +4,22 @@
 #include "platform/win32/Interlocked.h"
 
 CMemoryDCPool::CMemoryDCPool() {
-    for (auto& slot : m_slots) slot = nullptr;
+    for (auto& slot : m_slots)
+        slot = nullptr;
 }
 
 CMemoryDCPool::~CMemoryDCPool() {
     for (auto& slot : m_slots) {
-        if (slot != nullptr) DeleteDC(static_cast<HDC>(slot));
+        if (slot != nullptr)
+            DeleteDC(static_cast<HDC>(slot));
     }
 }
 
 HDC CMemoryDCPool::Take() {
     for (auto& slot : m_slots) {
         PVOID old = InterlockedExchangePointer(&slot, nullptr);
-        if (old != nullptr) return static_cast<HDC>(old);
+        if (old != nullptr)
+            return static_cast<HDC>(old);
     }
     return CreateCompatibleDC(nullptr);
 }
@@ -25,7 +28,8 @@ void CMemoryDCPool::Give(HDC hdc) {
     PVOID carry = hdc;
     for (auto& slot : m_slots) {
         carry = InterlockedExchangePointer(&slot, carry);
-        if (carry == nullptr) return;
+        if (carry == nullptr)
+            return;
     }
     DeleteDC(static_cast<HDC>(carry));
 }

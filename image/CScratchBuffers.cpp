@@ -41,9 +41,11 @@ void* CScratchBuffers::Allocate(size_t size) {
         m_arenaUsed += (rounded + 7) & ~size_t{7};
         return p;
     }
-    if (size > SIZE_MAX - kHeapHeaderBytes) return nullptr;
+    if (size > SIZE_MAX - kHeapHeaderBytes)
+        return nullptr;
     auto* block = static_cast<BYTE*>(std::malloc(size + kHeapHeaderBytes));
-    if (block == nullptr) return nullptr;
+    if (block == nullptr)
+        return nullptr;
     *reinterpret_cast<void**>(block) = m_heapChain;
     m_heapChain = block;
     return block + kHeapHeaderBytes;

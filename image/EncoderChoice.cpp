@@ -16,9 +16,11 @@ CLSID FindEncoderByExtension(LPCSTR extension, const ImageCodecInfo* encoders, U
         for (;;) {
             // Empty pieces between separators are skipped; the last piece counts.
             const CStringW piece = patterns.Tokenize(u";", position);
-            if (position < 0) break;
+            if (position < 0)
+                break;
             const CStringW pieceExtension(PathFindExtensionW(piece));
-            if (pieceExtension.CompareNoCase(wideExtension) == 0) return encoders[i].Clsid;
+            if (pieceExtension.CompareNoCase(wideExtension) == 0)
+                return encoders[i].Clsid;
         }
     }
     return GUID_NULL;
@@ -26,17 +28,21 @@ CLSID FindEncoderByExtension(LPCSTR extension, const ImageCodecInfo* encoders, U
 
 CLSID FindEncoderByFormat(const GUID& formatId, const ImageCodecInfo* encoders, UINT count) {
     for (UINT i = 0; i < count; ++i) {
-        if (encoders[i].FormatID == formatId) return encoders[i].Clsid;
+        if (encoders[i].FormatID == formatId)
+            return encoders[i].Clsid;
     }
     return GUID_NULL;
 }
 
 bool HasEncoderForPath(LPCSTR path) {
-    if (!theGdiplusGuard.Start()) return false;
+    if (!theGdiplusGuard.Start())
+        return false;
     UINT count = 0, listBytes = 0;
-    if (GdipGetImageEncodersSize(&count, &listBytes) != Ok) return false;
+    if (GdipGetImageEncodersSize(&count, &listBytes) != Ok)
+        return false;
     CScratchBuffers scratch;
     auto* encoders = static_cast<ImageCodecInfo*>(scratch.Allocate(listBytes));
-    if (encoders == nullptr || GdipGetImageEncoders(count, listBytes, encoders) != Ok) return false;
+    if (encoders == nullptr || GdipGetImageEncoders(count, listBytes, encoders) != Ok)
+        return false;
     return !(FindEncoderByExtension(PathFindExtensionA(path), encoders, count) == GUID_NULL);
 }

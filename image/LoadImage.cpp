@@ -16,13 +16,15 @@ constexpr DWORD kRgb565Masks[3] = {0xF800, 0x07E0, 0x001F};
 }  // namespace
 
 HRESULT CDibImage::Load(LPCSTR path) {
-    if (!theGdiplusGuard.Start()) return E_FAIL;
+    if (!theGdiplusGuard.Start())
+        return E_FAIL;
     std::optional<CGdipBitmap> decoded;
     {
         CWideText widePath(path, GetConversionCodePage());
         decoded.emplace(CGdipBitmap::FromFile{widePath});
     }
-    if (decoded->GetStatus() != Ok) return E_FAIL;
+    if (decoded->GetStatus() != Ok)
+        return E_FAIL;
     const HRESULT result = CopyFromDecoded(*decoded);
     // Disposing of the bitmap closes the file before the caller moves it.
     decoded.reset();
@@ -62,7 +64,8 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
         decoded.Check(GdipGetImagePaletteSize(decoded.Image(), &paletteBytes));
         auto* palette = static_cast<ColorPalette*>(
             scratch.Allocate(static_cast<size_t>(paletteBytes > 0 ? paletteBytes : 0)));
-        if (palette == nullptr) return E_OUTOFMEMORY;
+        if (palette == nullptr)
+            return E_OUTOFMEMORY;
         palette->Count = 0;
         decoded.Check(GdipGetImagePalette(decoded.Image(), palette, paletteBytes));
         // The section's table holds at most 256 entries; the palette's alpha is dropped.
@@ -94,9 +97,8 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
     } else {
         // The section's negative pitch with its top row lets the library
         // address the bottom-up rows top row first.
-        CGdipBitmap target(CGdipBitmap::OverMemory{static_cast<INT>(width),
-                                                   static_cast<INT>(height), m_pitch,
-                                                   targetFormat, m_firstRow});
+        CGdipBitmap target(CGdipBitmap::OverMemory{
+            static_cast<INT>(width), static_cast<INT>(height), m_pitch, targetFormat, m_firstRow});
         GpGraphics* graphics = nullptr;
         if (target.Check(GdipGetImageGraphicsContext(target.Image(), &graphics)) == Ok) {
             target.Check(GdipDrawImageI(graphics, decoded.Image(), 0, 0));

@@ -13,34 +13,41 @@
 #include "platform/win32/Strings.h"
 
 HRESULT CDibImage::Save(LPCSTR path, const GUID& formatId) {
-    if (!theGdiplusGuard.Start()) return E_FAIL;
+    if (!theGdiplusGuard.Start())
+        return E_FAIL;
     UINT count = 0, listBytes = 0;
-    if (GdipGetImageEncodersSize(&count, &listBytes) != Ok) return E_FAIL;
+    if (GdipGetImageEncodersSize(&count, &listBytes) != Ok)
+        return E_FAIL;
     const UINT codePage = GetConversionCodePage();
 
     CScratchBuffers scratch;
     auto* encoders = static_cast<ImageCodecInfo*>(scratch.Allocate(listBytes));
-    if (encoders == nullptr) return E_OUTOFMEMORY;
-    if (GdipGetImageEncoders(count, listBytes, encoders) != Ok) return E_FAIL;
+    if (encoders == nullptr)
+        return E_OUTOFMEMORY;
+    if (GdipGetImageEncoders(count, listBytes, encoders) != Ok)
+        return E_FAIL;
 
     const CLSID encoder = formatId == GUID_NULL
                               ? FindEncoderByExtension(PathFindExtensionA(path), encoders, count)
                               : FindEncoderByFormat(formatId, encoders, count);
     // No file is created or touched without an encoder.
-    if (encoder == GUID_NULL) return E_FAIL;
+    if (encoder == GUID_NULL)
+        return E_FAIL;
 
     const int n = lstrlenA(path) + 1;
     auto* widePath = static_cast<WCHAR*>(scratch.Allocate(2 * static_cast<size_t>(n)));
-    if (widePath == nullptr) return E_OUTOFMEMORY;
+    if (widePath == nullptr)
+        return E_OUTOFMEMORY;
     widePath[0] = 0;
-    if (MultiByteToWideChar(codePage, 0, path, -1, widePath, n) == 0) return E_OUTOFMEMORY;
+    if (MultiByteToWideChar(codePage, 0, path, -1, widePath, n) == 0)
+        return E_OUTOFMEMORY;
 
     // With alpha, the fourth byte of every pixel goes to the encoder as alpha;
     // without, the section goes at its own depth with its colour table.
     std::optional<CGdipBitmap> bitmap;
     if (m_hasAlpha) {
-        bitmap.emplace(CGdipBitmap::OverMemory{m_width, m_height, m_pitch, PixelFormat32bppARGB,
-                                               m_firstRow});
+        bitmap.emplace(
+            CGdipBitmap::OverMemory{m_width, m_height, m_pitch, PixelFormat32bppARGB, m_firstRow});
     } else {
         bitmap.emplace(CGdipBitmap::FromSection{m_section});
     }

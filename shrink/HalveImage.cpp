@@ -21,9 +21,11 @@ void HalveImagePerPixel(CDibImage& source, CDibImage& destination) {
             // Nine sums of at most 255 each fit 16 signed bits.
             std::int16_t red = 0, green = 0, blue = 0, colourCount = 0, keyCount = 0;
             for (int column = 2 * x - 1; column <= 2 * x + 1; ++column) {
-                if (column < 0 || column >= sourceWidth) continue;
+                if (column < 0 || column >= sourceWidth)
+                    continue;
                 for (int row = 2 * y - 1; row <= 2 * y + 1; ++row) {
-                    if (row < 0 || row >= sourceHeight) continue;
+                    if (row < 0 || row >= sourceHeight)
+                        continue;
                     const COLORREF colour = source.GetPixel(column, row);
                     if (colour == kKeyColour) {
                         ++keyCount;

@@ -26,7 +26,8 @@ constexpr std::uint32_t kReciprocal[10] = {0,     65536, 32768, 21846, 16384,
 constexpr bool ReciprocalsAreExact() {
     for (std::uint32_t n = 1; n <= 9; ++n) {
         for (std::uint32_t sum = 0; sum <= 9 * 255; ++sum) {
-            if ((sum * kReciprocal[n]) >> 16 != sum / n) return false;
+            if ((sum * kReciprocal[n]) >> 16 != sum / n)
+                return false;
         }
     }
     return true;
@@ -50,7 +51,8 @@ std::uint32_t LoadPixel(const BYTE* p) {
 }
 
 PackedSums Summary(std::uint32_t bytes) {
-    if (bytes == kKeyPixelBytes) return kOneKeyPixel;
+    if (bytes == kKeyPixelBytes)
+        return kOneKeyPixel;
     return PackedSums{bytes & 0xFF} | (PackedSums{(bytes >> 8) & 0xFF} << 16) |
            (PackedSums{bytes >> 16} << 32) | kOneColourPixel;
 }
@@ -97,12 +99,13 @@ void SummariseRow(const BYTE* row, int columns, PackedSums* out) {
             SummariseFour(_mm_loadu_si128(reinterpret_cast<const __m128i*>(words)), column + c);
         }
     }
-    for (; c < columns; ++c) column[c] = Summary(LoadPixel(row + c * BytesPerPixel));
+    for (; c < columns; ++c)
+        column[c] = Summary(LoadPixel(row + c * BytesPerPixel));
 }
 
 template <int BytesPerPixel>
-void WriteRow(const PackedSums* above, const PackedSums* centre, const PackedSums* below,
-              int width, BYTE* row) {
+void WriteRow(const PackedSums* above, const PackedSums* centre, const PackedSums* below, int width,
+              BYTE* row) {
     PackedSums left = above[0] + centre[0] + below[0];
     for (int x = 0; x < width; ++x) {
         const size_t i = 2 * static_cast<size_t>(x);
@@ -130,7 +133,8 @@ void WriteRow(const PackedSums* above, const PackedSums* centre, const PackedSum
             p[2] = 0xFF;
         }
         // A 32-bit pixel write leaves 0 in the fourth byte.
-        if constexpr (BytesPerPixel == 4) p[3] = 0;
+        if constexpr (BytesPerPixel == 4)
+            p[3] = 0;
     }
 }
 
@@ -190,7 +194,8 @@ void HalveBand(CDibImage& source, CDibImage& destination, int first, int last) {
 
 void HalveRows(CDibImage& source, CDibImage& destination, int bands) {
     const int height = destination.height();
-    if (destination.width() <= 0 || height <= 0) return;
+    if (destination.width() <= 0 || height <= 0)
+        return;
     // Bands run on threads of their own only where no pixel goes through a
     // borrowed device context, which belongs to one thread at a time.
     if (LayoutOf(source) != PixelLayout::PlainBytes ||
@@ -205,7 +210,8 @@ void HalveRows(CDibImage& source, CDibImage& destination, int bands) {
                              static_cast<int>(static_cast<long long>(height) * (band + 1) / bands));
     }
     HalveBand(source, destination, 0, height / bands);
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
 }
 
 int DefaultBandCount(const CDibImage& destination) {
@@ -213,6 +219,6 @@ int DefaultBandCount(const CDibImage& destination) {
     constexpr long long kPixelsPerBand = 1 << 20;
     const long long pixels = static_cast<long long>(destination.width()) * destination.height();
     const unsigned processors = std::thread::hardware_concurrency();
-    return static_cast<int>(std::max(1LL, std::min<long long>(processors == 0 ? 1 : processors,
-                                                              pixels / kPixelsPerBand)));
+    return static_cast<int>(std::max(
+        1LL, std::min<long long>(processors == 0 ? 1 : processors, pixels / kPixelsPerBand)));
 }

@@ -4,10 +4,13 @@
 #include "platform/win32/Gdi.h"
 
 PixelLayout LayoutOf(const CDibImage& image) {
-    if (image.bitsPerPixel() <= 8) return PixelLayout::Indexed;
-    if (image.bitsPerPixel() != 24 && image.bitsPerPixel() != 32) return PixelLayout::Other;
+    if (image.bitsPerPixel() <= 8)
+        return PixelLayout::Indexed;
+    if (image.bitsPerPixel() != 24 && image.bitsPerPixel() != 32)
+        return PixelLayout::Other;
     DIBSECTION ds;
-    if (GetObjectA(image.section(), sizeof(ds), &ds) != sizeof(ds)) return PixelLayout::Other;
+    if (GetObjectA(image.section(), sizeof(ds), &ds) != sizeof(ds))
+        return PixelLayout::Other;
     if (ds.dsBmih.biCompression == BI_RGB ||
         (ds.dsBitfields[0] == 0x00FF0000 && ds.dsBitfields[1] == 0x0000FF00 &&
          ds.dsBitfields[2] == 0x000000FF)) {
@@ -26,16 +29,19 @@ int IndexAt(const BYTE* row, int x, int bpp) {
 }  // namespace
 
 SourceRows::SourceRows(CDibImage& image) : m_image(image), m_layout(LayoutOf(image)) {
-    if (m_layout == PixelLayout::PlainBytes) return;
+    if (m_layout == PixelLayout::PlainBytes)
+        return;
     // One borrow for the whole run; the filter's single-pixel calls nest inside it.
     m_dc = m_image.BorrowDC();
-    if (m_layout == PixelLayout::Indexed) GetDIBColorTable(m_dc, 0, 256, m_table);
+    if (m_layout == PixelLayout::Indexed)
+        GetDIBColorTable(m_dc, 0, 256, m_table);
     // Room for one more pixel than needed: the filter reads four bytes at a time.
     m_row.assign((static_cast<size_t>(image.width()) + 2) * 3, 0);
 }
 
 SourceRows::~SourceRows() {
-    if (m_dc != nullptr) m_image.ReturnDC();
+    if (m_dc != nullptr)
+        m_image.ReturnDC();
 }
 
 const BYTE* SourceRows::Row(int y, int columns, int& bytesPerPixel) {
@@ -66,7 +72,8 @@ const BYTE* SourceRows::Row(int y, int columns, int& bytesPerPixel) {
 }
 
 DestinationRows::DestinationRows(CDibImage& image) : m_image(image), m_layout(LayoutOf(image)) {
-    if (m_layout == PixelLayout::PlainBytes) return;
+    if (m_layout == PixelLayout::PlainBytes)
+        return;
     m_dc = m_image.BorrowDC();
     if (m_layout == PixelLayout::Indexed) {
         m_tableSize = static_cast<int>(GetDIBColorTable(m_dc, 0, 256, m_table));
@@ -76,7 +83,8 @@ DestinationRows::DestinationRows(CDibImage& image) : m_image(image), m_layout(La
 }
 
 DestinationRows::~DestinationRows() {
-    if (m_dc != nullptr) m_image.ReturnDC();
+    if (m_dc != nullptr)
+        m_image.ReturnDC();
 }
 
 BYTE* DestinationRows::Begin(int y, int& bytesPerPixel) {
@@ -89,7 +97,8 @@ BYTE* DestinationRows::Begin(int y, int& bytesPerPixel) {
 }
 
 void DestinationRows::Commit(int y) {
-    if (m_layout == PixelLayout::PlainBytes) return;
+    if (m_layout == PixelLayout::PlainBytes)
+        return;
     const BYTE* in = m_row.data();
     if (m_layout == PixelLayout::Other) {
         for (int x = 0; x < m_image.width(); ++x, in += 3) {
@@ -112,7 +121,8 @@ void DestinationRows::Commit(int y) {
 BYTE DestinationRows::NearestIndex(COLORREF colour) {
     // Colours are 24 bits, so CLR_INVALID never matches a real one.
     CachedAnswer& cached = m_nearest[((colour * 0x9E3779B1u) >> 16) & (kCacheSize - 1)];
-    if (cached.colour == colour) return cached.index;
+    if (cached.colour == colour)
+        return cached.index;
     const int r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
     int best = 0;
     long bestDistance = -1;

@@ -17,10 +17,13 @@ enum class Backup { None, Linked, Moved };
 // job interrupted at any point loses nothing; where the file system has no
 // hard links, the file is renamed instead.
 Backup KeepOriginal(const CString& path, const CString& backupName, DWORD& error) {
-    if (CreateHardLinkA(backupName, path, nullptr)) return Backup::Linked;
+    if (CreateHardLinkA(backupName, path, nullptr))
+        return Backup::Linked;
     error = GetLastError();
-    if (error != ERROR_NOT_SUPPORTED && error != ERROR_ACCESS_DENIED) return Backup::None;
-    if (MoveFileA(path, backupName)) return Backup::Moved;
+    if (error != ERROR_NOT_SUPPORTED && error != ERROR_ACCESS_DENIED)
+        return Backup::None;
+    if (MoveFileA(path, backupName))
+        return Backup::Moved;
     error = GetLastError();
     return Backup::None;
 }
@@ -36,7 +39,8 @@ void UndoBackup(Backup backup, const CString& path, const CString& backupName) {
 // Indexed images keep their own colours: the half-size image gets the
 // source's colour table, so averages land on the file's palette.
 void CopyColorTable(CDibImage& source, CDibImage& destination) {
-    if (source.bitsPerPixel() > 8) return;
+    if (source.bitsPerPixel() > 8)
+        return;
     RGBQUAD table[256];
     const UINT count = GetDIBColorTable(source.BorrowDC(), 0, 256, table);
     source.ReturnDC();
@@ -128,7 +132,9 @@ ShrinkReport ShrinkFileWithReport(const CString& path) {
     return report;
 }
 
-void ShrinkFile(const CString& path) { ShrinkFileWithReport(path); }
+void ShrinkFile(const CString& path) {
+    ShrinkFileWithReport(path);
+}
 
 const char* DescribeOutcome(ShrinkOutcome outcome) {
     switch (outcome) {

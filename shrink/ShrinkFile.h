@@ -8,15 +8,15 @@
 
 enum class ShrinkOutcome {
     Shrunk,
-    Missing,        // no file at the path
-    Unreadable,     // not a regular file, or no permission to read it
-    NotDecodable,   // not an image, damaged, or a format without a decoder
-    TooSmall,       // a side of one pixel halves to nothing
-    NoEncoder,      // no encoder writes the path's extension
-    BackupExists,   // a file of the backup name is there already
-    BackupFailed,   // the backup could not be made (permissions, name too long...)
-    CannotCreate,   // no memory for the half-size image
-    CannotWrite,    // the half-size image could not be written
+    Missing,       // no file at the path
+    Unreadable,    // not a regular file, or no permission to read it
+    NotDecodable,  // not an image, damaged, or a format without a decoder
+    TooSmall,      // a side of one pixel halves to nothing
+    NoEncoder,     // no encoder writes the path's extension
+    BackupExists,  // a file of the backup name is there already
+    BackupFailed,  // the backup could not be made (permissions, name too long...)
+    CannotCreate,  // no memory for the half-size image
+    CannotWrite,   // the half-size image could not be written
 };
 
 struct ShrinkReport {

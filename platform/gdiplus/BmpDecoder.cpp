@@ -48,11 +48,12 @@ Status DecodeBmp(const BYTE* data, size_t size, ImageBuffer& out) {
 
 Status DecodeBmpFile(FileBytes& file, ImageBuffer& out) {
     BmpHeader header;
-    const bool inPlace = ReadBmpHeader(file.data.get(), file.size, header) == Ok &&
-                         header.encoding == BmpEncoding::kStoredRows &&
-                         (header.format == PixelFormat24bppRGB ||
-                          header.format == PixelFormat32bppRGB);
-    if (!inPlace) return DecodeBmp(file.data.get(), file.size, out);
+    const bool inPlace =
+        ReadBmpHeader(file.data.get(), file.size, header) == Ok &&
+        header.encoding == BmpEncoding::kStoredRows &&
+        (header.format == PixelFormat24bppRGB || header.format == PixelFormat32bppRGB);
+    if (!inPlace)
+        return DecodeBmp(file.data.get(), file.size, out);
     const INT stride = static_cast<INT>(header.fileStride);
     out = ImageBuffer();
     const size_t size = file.size;

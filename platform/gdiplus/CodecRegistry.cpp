@@ -37,8 +37,8 @@ std::vector<CodecEntry>& Registry() {
          u"Built-in GIF Codec", u"GIF", u"*.GIF", u"image/gif", kGifSignature, kFullMask,
          sizeof(kGifSignature)},
         {"TIFF", SniffTiff, DecodeTiff, nullptr, EncodeTiff, EncoderClsid(0x05), FormatGuid(0xB1),
-         u"Built-in TIFF Codec", u"TIFF", u"*.TIF;*.TIFF", u"image/tiff", kTiffSignature,
-         kFullMask, sizeof(kTiffSignature)},
+         u"Built-in TIFF Codec", u"TIFF", u"*.TIF;*.TIFF", u"image/tiff", kTiffSignature, kFullMask,
+         sizeof(kTiffSignature)},
         {"PNG", SniffPng, DecodePng, nullptr, EncodePng, EncoderClsid(0x06), FormatGuid(0xAF),
          u"Built-in PNG Codec", u"PNG", u"*.PNG", u"image/png", kPngSignature, kFullMask,
          sizeof(kPngSignature)},
@@ -48,15 +48,20 @@ std::vector<CodecEntry>& Registry() {
 
 }  // namespace
 
-const std::vector<CodecEntry>& Codecs() { return Registry(); }
+const std::vector<CodecEntry>& Codecs() {
+    return Registry();
+}
 
 const CodecEntry* FindCodecForData(const BYTE* data, size_t size) {
     for (const CodecEntry& codec : Codecs()) {
-        if (codec.sniff != nullptr && codec.sniff(data, size)) return &codec;
+        if (codec.sniff != nullptr && codec.sniff(data, size))
+            return &codec;
     }
     return nullptr;
 }
 
 namespace gdiplus_testing {
-void AddCodec(const CodecEntry& entry) { Registry().push_back(entry); }
+void AddCodec(const CodecEntry& entry) {
+    Registry().push_back(entry);
+}
 }  // namespace gdiplus_testing

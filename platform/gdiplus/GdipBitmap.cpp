@@ -42,14 +42,16 @@ ImageView GpBitmap::View() const {
 
 GpBitmap* BitmapFromHandle(GpImage* image) {
     auto* bitmap = reinterpret_cast<GpBitmap*>(image);
-    if (bitmap == nullptr || bitmap->magic != GpBitmap::kMagic) return nullptr;
+    if (bitmap == nullptr || bitmap->magic != GpBitmap::kMagic)
+        return nullptr;
     return bitmap;
 }
 
 namespace {
 
 Status NewBitmap(GpBitmap** out, GpBitmap*& made) {
-    if (out == nullptr) return InvalidParameter;
+    if (out == nullptr)
+        return InvalidParameter;
     *out = nullptr;
     made = new (std::nothrow) GpBitmap;
     return made == nullptr ? OutOfMemory : Ok;
@@ -58,11 +60,14 @@ Status NewBitmap(GpBitmap** out, GpBitmap*& made) {
 }  // namespace
 
 Status GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
-    if (!GdiplusIsRunning()) return GdiplusNotInitialized;
-    if (bitmap == nullptr) return InvalidParameter;
+    if (!GdiplusIsRunning())
+        return GdiplusNotInitialized;
+    if (bitmap == nullptr)
+        return InvalidParameter;
     *bitmap = nullptr;
     std::string name;
-    if (!FileNameFromPath(filename, name)) return InvalidParameter;
+    if (!FileNameFromPath(filename, name))
+        return InvalidParameter;
 
     int descriptor = -1;
     Status status;
@@ -70,7 +75,8 @@ Status GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
     {
         FileBytes bytes;
         status = ReadWholeFile(name, descriptor, bytes);
-        if (status != Ok) return status;
+        if (status != Ok)
+            return status;
         const CodecEntry* codec = FindCodecForData(bytes.data.get(), bytes.size);
         if (codec == nullptr || codec->decode == nullptr) {
             status = UnknownImageFormat;
@@ -82,7 +88,8 @@ Status GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
         // The file's bytes are released here; only the pixels stay.
     }
     GpBitmap* made = nullptr;
-    if (status == Ok) status = NewBitmap(bitmap, made);
+    if (status == Ok)
+        status = NewBitmap(bitmap, made);
     if (status != Ok) {
         ::close(descriptor);
         return status;
@@ -93,20 +100,24 @@ Status GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
     return Ok;
 }
 
-Status GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format,
-                                 BYTE* scan0, GpBitmap** bitmap) {
-    if (!GdiplusIsRunning()) return GdiplusNotInitialized;
-    if (bitmap == nullptr) return InvalidParameter;
+Status GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
+                                 GpBitmap** bitmap) {
+    if (!GdiplusIsRunning())
+        return GdiplusNotInitialized;
+    if (bitmap == nullptr)
+        return InvalidParameter;
     *bitmap = nullptr;
-    if (width <= 0 || height <= 0 || !IsReadableFormat(format)) return InvalidParameter;
-    const unsigned long long needed = (static_cast<unsigned long long>(width) *
-                                           GetPixelFormatSize(format) + 7) / 8;
+    if (width <= 0 || height <= 0 || !IsReadableFormat(format))
+        return InvalidParameter;
+    const unsigned long long needed =
+        (static_cast<unsigned long long>(width) * GetPixelFormatSize(format) + 7) / 8;
     GpBitmap* made = nullptr;
     if (scan0 == nullptr) {
         Status status = NewBitmap(bitmap, made);
-        if (status != Ok) return status;
-        status = made->storage.Allocate(format, static_cast<UINT>(width),
-                                        static_cast<UINT>(height));
+        if (status != Ok)
+            return status;
+        status =
+            made->storage.Allocate(format, static_cast<UINT>(width), static_cast<UINT>(height));
         if (status != Ok) {
             delete made;
             return status;
@@ -119,7 +130,8 @@ Status GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat 
             return InvalidParameter;
         }
         Status status = NewBitmap(bitmap, made);
-        if (status != Ok) return status;
+        if (status != Ok)
+            return status;
         made->format = format;
         made->width = static_cast<UINT>(width);
         made->height = static_cast<UINT>(height);
@@ -148,7 +160,8 @@ PixelFormat FormatOfSection(const DIBSECTION& ds) {
         case 8:
             return PixelFormat8bppIndexed;
         case 16:
-            if (!bitfields) return PixelFormat16bppRGB555;
+            if (!bitfields)
+                return PixelFormat16bppRGB555;
             if (ds.dsBitfields[0] == 0x7C00 && ds.dsBitfields[1] == 0x03E0 &&
                 ds.dsBitfields[2] == 0x001F) {
                 return PixelFormat16bppRGB555;
@@ -174,8 +187,10 @@ PixelFormat FormatOfSection(const DIBSECTION& ds) {
 }  // namespace
 
 Status GdipCreateBitmapFromHBITMAP(HBITMAP hbm, void* hpal, GpBitmap** bitmap) {
-    if (!GdiplusIsRunning()) return GdiplusNotInitialized;
-    if (bitmap == nullptr || hpal != nullptr) return InvalidParameter;
+    if (!GdiplusIsRunning())
+        return GdiplusNotInitialized;
+    if (bitmap == nullptr || hpal != nullptr)
+        return InvalidParameter;
     *bitmap = nullptr;
     DIBSECTION ds;
     if (GetObjectA(hbm, sizeof(ds), &ds) != sizeof(ds) || ds.dsBm.bmBits == nullptr) {
@@ -193,7 +208,8 @@ Status GdipCreateBitmapFromHBITMAP(HBITMAP hbm, void* hpal, GpBitmap** bitmap) {
 
     GpBitmap* made = nullptr;
     Status status = NewBitmap(bitmap, made);
-    if (status != Ok) return status;
+    if (status != Ok)
+        return status;
     status = made->storage.Allocate(format != 0 ? format : PixelFormat32bppRGB, width, height);
     if (status != Ok) {
         delete made;
@@ -202,7 +218,8 @@ Status GdipCreateBitmapFromHBITMAP(HBITMAP hbm, void* hpal, GpBitmap** bitmap) {
     ImageBuffer& pixels = made->storage;
     if (format != 0) {
         const size_t bytes = (static_cast<size_t>(width) * GetPixelFormatSize(format) + 7) / 8;
-        for (UINT y = 0; y < height; ++y) std::memcpy(pixels.Row(y), sectionRow(y), bytes);
+        for (UINT y = 0; y < height; ++y)
+            std::memcpy(pixels.Row(y), sectionRow(y), bytes);
     } else {
         // Other bit-field layouts are read through the platform's pixel calls.
         HDC dc = CreateCompatibleDC(nullptr);
@@ -232,7 +249,8 @@ Status GdipCreateBitmapFromHBITMAP(HBITMAP hbm, void* hpal, GpBitmap** bitmap) {
         HDC dc = CreateCompatibleDC(nullptr);
         HGDIOBJ previous = SelectObject(dc, hbm);
         const UINT read = previous != nullptr ? GetDIBColorTable(dc, 0, count, table) : 0;
-        if (previous != nullptr) SelectObject(dc, previous);
+        if (previous != nullptr)
+            SelectObject(dc, previous);
         DeleteDC(dc);
         if (read != count) {
             delete made;
@@ -251,8 +269,10 @@ Status GdipCreateBitmapFromHBITMAP(HBITMAP hbm, void* hpal, GpBitmap** bitmap) {
 
 Status GdipDisposeImage(GpImage* image) {
     GpBitmap* bitmap = BitmapFromHandle(image);
-    if (bitmap == nullptr) return InvalidParameter;
-    if (bitmap->fileDescriptor >= 0) ::close(bitmap->fileDescriptor);
+    if (bitmap == nullptr)
+        return InvalidParameter;
+    if (bitmap->fileDescriptor >= 0)
+        ::close(bitmap->fileDescriptor);
     bitmap->magic = 0;
     delete bitmap;
     return Ok;
@@ -260,21 +280,24 @@ Status GdipDisposeImage(GpImage* image) {
 
 Status GdipGetImagePixelFormat(GpImage* image, PixelFormat* format) {
     GpBitmap* bitmap = BitmapFromHandle(image);
-    if (bitmap == nullptr || format == nullptr) return InvalidParameter;
+    if (bitmap == nullptr || format == nullptr)
+        return InvalidParameter;
     *format = bitmap->format;
     return Ok;
 }
 
 Status GdipGetImageWidth(GpImage* image, UINT* width) {
     GpBitmap* bitmap = BitmapFromHandle(image);
-    if (bitmap == nullptr || width == nullptr) return InvalidParameter;
+    if (bitmap == nullptr || width == nullptr)
+        return InvalidParameter;
     *width = bitmap->width;
     return Ok;
 }
 
 Status GdipGetImageHeight(GpImage* image, UINT* height) {
     GpBitmap* bitmap = BitmapFromHandle(image);
-    if (bitmap == nullptr || height == nullptr) return InvalidParameter;
+    if (bitmap == nullptr || height == nullptr)
+        return InvalidParameter;
     *height = bitmap->height;
     return Ok;
 }
@@ -288,16 +311,19 @@ INT PaletteRecordSize(UINT count) {
 
 Status GdipGetImagePaletteSize(GpImage* image, INT* size) {
     GpBitmap* bitmap = BitmapFromHandle(image);
-    if (bitmap == nullptr || size == nullptr) return InvalidParameter;
+    if (bitmap == nullptr || size == nullptr)
+        return InvalidParameter;
     *size = PaletteRecordSize(static_cast<UINT>(bitmap->palette.size()));
     return Ok;
 }
 
 Status GdipGetImagePalette(GpImage* image, ColorPalette* palette, INT size) {
     GpBitmap* bitmap = BitmapFromHandle(image);
-    if (bitmap == nullptr || palette == nullptr) return InvalidParameter;
+    if (bitmap == nullptr || palette == nullptr)
+        return InvalidParameter;
     const UINT count = static_cast<UINT>(bitmap->palette.size());
-    if (size < PaletteRecordSize(count)) return InvalidParameter;
+    if (size < PaletteRecordSize(count))
+        return InvalidParameter;
     palette->Flags = bitmap->paletteFlags;
     palette->Count = count;
     std::memcpy(palette->Entries, bitmap->palette.data(), count * sizeof(ARGB));
@@ -309,9 +335,11 @@ Status GdipBitmapLockBits(GpBitmap* bitmap, const GpRect* rect, UINT flags, Pixe
     if (BitmapFromHandle(AsImage(bitmap)) == nullptr || lockedData == nullptr) {
         return InvalidParameter;
     }
-    if (bitmap->locked) return WrongState;
+    if (bitmap->locked)
+        return WrongState;
     GpRect area{0, 0, static_cast<INT>(bitmap->width), static_cast<INT>(bitmap->height)};
-    if (rect != nullptr) area = *rect;
+    if (rect != nullptr)
+        area = *rect;
     if (area.X < 0 || area.Y < 0 || area.Width <= 0 || area.Height <= 0 ||
         static_cast<UINT>(area.X) + static_cast<UINT>(area.Width) > bitmap->width ||
         static_cast<UINT>(area.Y) + static_cast<UINT>(area.Height) > bitmap->height) {
@@ -324,14 +352,17 @@ Status GdipBitmapLockBits(GpBitmap* bitmap, const GpRect* rect, UINT flags, Pixe
     lockedData->Reserved = flags;
     if (format == bitmap->format) {
         // Indexed rows can only be handed out from a whole byte on.
-        if ((static_cast<UINT>(area.X) * bits) % 8 != 0) return InvalidParameter;
+        if ((static_cast<UINT>(area.X) * bits) % 8 != 0)
+            return InvalidParameter;
         lockedData->Stride = bitmap->stride;
         lockedData->Scan0 = bitmap->Row(static_cast<UINT>(area.Y)) + area.X * bits / 8;
     } else {
         // Another format: a converted copy, for reading only.
-        if ((flags & ImageLockModeWrite) != 0) return NotImplemented;
+        if ((flags & ImageLockModeWrite) != 0)
+            return NotImplemented;
         const unsigned long long stride = StrideFor(format, static_cast<UINT>(area.Width));
-        if (!IsWritableFormat(format)) return InvalidParameter;
+        if (!IsWritableFormat(format))
+            return InvalidParameter;
         try {
             bitmap->lockBuffer.assign(stride * static_cast<UINT>(area.Height), 0);
         } catch (const std::bad_alloc&) {
@@ -355,7 +386,8 @@ Status GdipBitmapUnlockBits(GpBitmap* bitmap, BitmapData* lockedData) {
     if (BitmapFromHandle(AsImage(bitmap)) == nullptr || lockedData == nullptr) {
         return InvalidParameter;
     }
-    if (!bitmap->locked) return WrongState;
+    if (!bitmap->locked)
+        return WrongState;
     bitmap->locked = false;
     bitmap->lockBuffer.clear();
     bitmap->lockBuffer.shrink_to_fit();

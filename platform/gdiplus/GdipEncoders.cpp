@@ -29,7 +29,8 @@ void ListSize(UINT& count, UINT& size) {
 
 // Copies a text into the buffer's tail and returns where it went.
 const WCHAR* Place(const char16_t* text, BYTE*& tail) {
-    if (text == nullptr) return nullptr;
+    if (text == nullptr)
+        return nullptr;
     const size_t bytes = TextBytes(text);
     std::memcpy(tail, text, bytes);
     const auto* placed = reinterpret_cast<const WCHAR*>(tail);
@@ -40,17 +41,21 @@ const WCHAR* Place(const char16_t* text, BYTE*& tail) {
 }  // namespace
 
 Status GdipGetImageEncodersSize(UINT* numEncoders, UINT* size) {
-    if (!GdiplusIsRunning()) return GdiplusNotInitialized;
-    if (numEncoders == nullptr || size == nullptr) return InvalidParameter;
+    if (!GdiplusIsRunning())
+        return GdiplusNotInitialized;
+    if (numEncoders == nullptr || size == nullptr)
+        return InvalidParameter;
     ListSize(*numEncoders, *size);
     return Ok;
 }
 
 Status GdipGetImageEncoders(UINT numEncoders, UINT size, ImageCodecInfo* encoders) {
-    if (!GdiplusIsRunning()) return GdiplusNotInitialized;
+    if (!GdiplusIsRunning())
+        return GdiplusNotInitialized;
     UINT count = 0, needed = 0;
     ListSize(count, needed);
-    if (encoders == nullptr || numEncoders != count || size != needed) return GenericError;
+    if (encoders == nullptr || numEncoders != count || size != needed)
+        return GenericError;
     // Texts are 2-byte units placed after the records, which keep them aligned.
     BYTE* tail = reinterpret_cast<BYTE*>(encoders + count);
     ImageCodecInfo* record = encoders;
@@ -64,7 +69,8 @@ Status GdipGetImageEncoders(UINT numEncoders, UINT size, ImageCodecInfo* encoder
         info.FilenameExtension = Place(codec.filenameExtension, tail);
         info.MimeType = Place(codec.mimeType, tail);
         info.Flags = ImageCodecFlagsEncoder | ImageCodecFlagsSupportBitmap |
-                     ImageCodecFlagsBuiltin | (codec.decode != nullptr ? DWORD{ImageCodecFlagsDecoder} : DWORD{0});
+                     ImageCodecFlagsBuiltin |
+                     (codec.decode != nullptr ? DWORD{ImageCodecFlagsDecoder} : DWORD{0});
         info.Version = 1;
         info.SigCount = codec.signatureSize > 0 ? 1 : 0;
         info.SigSize = codec.signatureSize;

@@ -26,14 +26,18 @@ GpGraphics* GraphicsFromHandle(GpGraphics* graphics) {
 }  // namespace
 
 Status GdipGetImageGraphicsContext(GpImage* image, GpGraphics** graphics) {
-    if (graphics == nullptr) return InvalidParameter;
+    if (graphics == nullptr)
+        return InvalidParameter;
     *graphics = nullptr;
     GpBitmap* bitmap = BitmapFromHandle(image);
-    if (bitmap == nullptr) return InvalidParameter;
+    if (bitmap == nullptr)
+        return InvalidParameter;
     // As on the platform, indexed and other packed bitmaps cannot be drawn into.
-    if (!IsWritableFormat(bitmap->format)) return OutOfMemory;
+    if (!IsWritableFormat(bitmap->format))
+        return OutOfMemory;
     auto* made = new (std::nothrow) GpGraphics;
-    if (made == nullptr) return OutOfMemory;
+    if (made == nullptr)
+        return OutOfMemory;
     made->target = bitmap;
     *graphics = made;
     return Ok;
@@ -42,17 +46,21 @@ Status GdipGetImageGraphicsContext(GpImage* image, GpGraphics** graphics) {
 Status GdipDrawImageI(GpGraphics* graphics, GpImage* image, INT x, INT y) {
     GpGraphics* g = GraphicsFromHandle(graphics);
     GpBitmap* source = BitmapFromHandle(image);
-    if (g == nullptr || source == nullptr) return InvalidParameter;
+    if (g == nullptr || source == nullptr)
+        return InvalidParameter;
     GpBitmap& target = *g->target;
-    if (!IsReadableFormat(source->format)) return NotImplemented;
+    if (!IsReadableFormat(source->format))
+        return NotImplemented;
 
     // The part of the source that lands inside the target.
     const long long left = x < 0 ? -static_cast<long long>(x) : 0;
     const long long top = y < 0 ? -static_cast<long long>(y) : 0;
-    const long long right = std::min<long long>(source->width, static_cast<long long>(target.width) - x);
+    const long long right =
+        std::min<long long>(source->width, static_cast<long long>(target.width) - x);
     const long long bottom =
         std::min<long long>(source->height, static_cast<long long>(target.height) - y);
-    if (left >= right || top >= bottom) return Ok;
+    if (left >= right || top >= bottom)
+        return Ok;
     const UINT count = static_cast<UINT>(right - left);
 
     std::vector<ARGB> row;
@@ -74,7 +82,8 @@ Status GdipDrawImageI(GpGraphics* graphics, GpImage* image, INT x, INT y) {
 
 Status GdipDeleteGraphics(GpGraphics* graphics) {
     GpGraphics* g = GraphicsFromHandle(graphics);
-    if (g == nullptr) return InvalidParameter;
+    if (g == nullptr)
+        return InvalidParameter;
     g->magic = 0;
     delete g;
     return Ok;

@@ -11,20 +11,28 @@
 
 Status GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID* clsidEncoder,
                            const EncoderParameters* encoderParams) {
-    if (!GdiplusIsRunning()) return GdiplusNotInitialized;
+    if (!GdiplusIsRunning())
+        return GdiplusNotInitialized;
     GpBitmap* bitmap = BitmapFromHandle(image);
-    if (bitmap == nullptr || clsidEncoder == nullptr) return InvalidParameter;
+    if (bitmap == nullptr || clsidEncoder == nullptr)
+        return InvalidParameter;
     // None of our encoders takes parameters.
-    if (encoderParams != nullptr) return NotImplemented;
+    if (encoderParams != nullptr)
+        return NotImplemented;
     const CodecEntry* encoder = nullptr;
     for (const CodecEntry& codec : Codecs()) {
-        if (codec.clsid == *clsidEncoder) encoder = &codec;
+        if (codec.clsid == *clsidEncoder)
+            encoder = &codec;
     }
-    if (encoder == nullptr) return FileNotFound;
-    if (encoder->encode == nullptr) return NotImplemented;
+    if (encoder == nullptr)
+        return FileNotFound;
+    if (encoder->encode == nullptr)
+        return NotImplemented;
     std::string name;
-    if (!FileNameFromPath(filename, name)) return InvalidParameter;
-    if (bitmap->locked) return WrongState;
+    if (!FileNameFromPath(filename, name))
+        return InvalidParameter;
+    if (bitmap->locked)
+        return WrongState;
 
     std::vector<BYTE> encoded;
     Status status;
@@ -33,6 +41,7 @@ Status GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID* c
     } catch (const std::bad_alloc&) {
         status = OutOfMemory;
     }
-    if (status != Ok) return status;
+    if (status != Ok)
+        return status;
     return WriteWholeFileReplacing(name, encoded);
 }

@@ -7,8 +7,8 @@
 #include "platform/gdiplus/GdiplusTypes.h"
 
 Status GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap);
-Status GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format,
-                                 BYTE* scan0, GpBitmap** bitmap);
+Status GdipCreateBitmapFromScan0(INT width, INT height, INT stride, PixelFormat format, BYTE* scan0,
+                                 GpBitmap** bitmap);
 Status GdipCreateBitmapFromHBITMAP(HBITMAP hbm, void* hpal, GpBitmap** bitmap);
 Status GdipDisposeImage(GpImage* image);
 
@@ -32,4 +32,6 @@ Status GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID* c
                            const EncoderParameters* encoderParams);
 
 // A GpBitmap is a GpImage, as in the platform's class hierarchy.
-inline GpImage* AsImage(GpBitmap* bitmap) { return reinterpret_cast<GpImage*>(bitmap); }
+inline GpImage* AsImage(GpBitmap* bitmap) {
+    return reinterpret_cast<GpImage*>(bitmap);
+}

@@ -16,15 +16,19 @@ constinit std::atomic<int> g_failuresToInject{0};
 
 Status GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input,
                       GdiplusStartupOutput* output) {
-    if (token == nullptr || input == nullptr) return InvalidParameter;
-    if (input->GdiplusVersion != 1) return UnsupportedGdiplusVersion;
+    if (token == nullptr || input == nullptr)
+        return InvalidParameter;
+    if (input->GdiplusVersion != 1)
+        return UnsupportedGdiplusVersion;
     // Background-thread suppression asks the caller to drive the hooks it returns.
-    if (input->SuppressBackgroundThread && output == nullptr) return InvalidParameter;
+    if (input->SuppressBackgroundThread && output == nullptr)
+        return InvalidParameter;
     g_startups.fetch_add(1);
     int pending = g_failuresToInject.load();
     while (pending > 0 && !g_failuresToInject.compare_exchange_weak(pending, pending - 1)) {
     }
-    if (pending > 0) return GenericError;
+    if (pending > 0)
+        return GenericError;
     *token = g_nextToken.fetch_add(1);
     if (output != nullptr) {
         output->NotificationHook = nullptr;
@@ -35,17 +39,24 @@ Status GdiplusStartup(ULONG_PTR* token, const GdiplusStartupInput* input,
 }
 
 void GdiplusShutdown(ULONG_PTR token) {
-    if (token == 0) return;
+    if (token == 0)
+        return;
     g_shutdowns.fetch_add(1);
     g_running.fetch_sub(1);
 }
 
-bool GdiplusIsRunning() { return g_running.load() > 0; }
+bool GdiplusIsRunning() {
+    return g_running.load() > 0;
+}
 
 namespace gdiplus_testing {
 
-StartupCounts GetStartupCounts() { return {g_startups.load(), g_shutdowns.load()}; }
+StartupCounts GetStartupCounts() {
+    return {g_startups.load(), g_shutdowns.load()};
+}
 
-void FailNextStartups(int count) { g_failuresToInject.store(count); }
+void FailNextStartups(int count) {
+    g_failuresToInject.store(count);
+}
 
 }  // namespace gdiplus_testing

@@ -54,7 +54,9 @@ constexpr PixelFormat PixelFormat48bppRGB = 0x0010300C;
 constexpr PixelFormat PixelFormat64bppARGB = 0x0034400D;
 constexpr PixelFormat PixelFormat64bppPARGB = 0x001C400E;
 
-constexpr UINT GetPixelFormatSize(PixelFormat format) { return (format >> 8) & 0xFF; }
+constexpr UINT GetPixelFormatSize(PixelFormat format) {
+    return (format >> 8) & 0xFF;
+}
 constexpr bool IsIndexedPixelFormat(PixelFormat format) {
     return (format & PixelFormatIndexed) != 0;
 }

@@ -7,7 +7,9 @@ namespace {
 
 constexpr ARGB kOpaque = 0xFF000000u;
 
-ARGB Pack(UINT a, UINT r, UINT g, UINT b) { return (a << 24) | (r << 16) | (g << 8) | b; }
+ARGB Pack(UINT a, UINT r, UINT g, UINT b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
 
 // Widens a channel of `bits` bits to 8 by repeating its bits (31 -> 255).
 UINT Widen(UINT value, int bits) {
@@ -20,11 +22,14 @@ UINT Widen(UINT value, int bits) {
     return (result >> (filled - 8)) & 0xFF;
 }
 
-UINT Word(const BYTE* p) { return p[0] | (p[1] << 8); }
+UINT Word(const BYTE* p) {
+    return p[0] | (p[1] << 8);
+}
 
 // (c * 255 + a / 2) / a, capped at 255: the nearest straight value.
 UINT Unpremultiply(UINT c, UINT a) {
-    if (a == 0) return 0;
+    if (a == 0)
+        return 0;
     const UINT v = (c * 255 + a / 2) / a;
     return v > 255 ? 255 : v;
 }
@@ -72,7 +77,8 @@ void ReadRowArgb(const ImageView& image, UINT y, ARGB* out) {
             }
             break;
         case PixelFormat8bppIndexed:
-            for (UINT x = 0; x < width; ++x) out[x] = PaletteEntry(image, row[x]);
+            for (UINT x = 0; x < width; ++x)
+                out[x] = PaletteEntry(image, row[x]);
             break;
         case PixelFormat16bppGrayScale:
             for (UINT x = 0; x < width; ++x) {
@@ -83,15 +89,15 @@ void ReadRowArgb(const ImageView& image, UINT y, ARGB* out) {
         case PixelFormat16bppRGB555:
             for (UINT x = 0; x < width; ++x) {
                 const UINT w = Word(row + 2 * x);
-                out[x] = Pack(255, Widen((w >> 10) & 31, 5), Widen((w >> 5) & 31, 5),
-                              Widen(w & 31, 5));
+                out[x] =
+                    Pack(255, Widen((w >> 10) & 31, 5), Widen((w >> 5) & 31, 5), Widen(w & 31, 5));
             }
             break;
         case PixelFormat16bppRGB565:
             for (UINT x = 0; x < width; ++x) {
                 const UINT w = Word(row + 2 * x);
-                out[x] = Pack(255, Widen((w >> 11) & 31, 5), Widen((w >> 5) & 63, 6),
-                              Widen(w & 31, 5));
+                out[x] =
+                    Pack(255, Widen((w >> 11) & 31, 5), Widen((w >> 5) & 63, 6), Widen(w & 31, 5));
             }
             break;
         case PixelFormat16bppARGB1555:
@@ -123,8 +129,8 @@ void ReadRowArgb(const ImageView& image, UINT y, ARGB* out) {
             for (UINT x = 0; x < width; ++x) {
                 const BYTE* p = row + 4 * x;
                 const UINT a = p[3];
-                out[x] = Pack(a, Unpremultiply(p[2], a), Unpremultiply(p[1], a),
-                              Unpremultiply(p[0], a));
+                out[x] =
+                    Pack(a, Unpremultiply(p[2], a), Unpremultiply(p[1], a), Unpremultiply(p[0], a));
             }
             break;
         case PixelFormat48bppRGB:
@@ -145,15 +151,18 @@ void ReadRowArgb(const ImageView& image, UINT y, ARGB* out) {
                 // Un-premultiply at full precision before dropping to 8 bits.
                 const UINT a = Word(p + 6);
                 auto channel = [a](UINT c) {
-                    if (a == 0) return 0u;
-                    const unsigned long long v = (static_cast<unsigned long long>(c) * 65535 + a / 2) / a;
+                    if (a == 0)
+                        return 0u;
+                    const unsigned long long v =
+                        (static_cast<unsigned long long>(c) * 65535 + a / 2) / a;
                     return static_cast<UINT>((v > 65535 ? 65535 : v) >> 8);
                 };
                 out[x] = Pack(a >> 8, channel(Word(p + 4)), channel(Word(p + 2)), channel(Word(p)));
             }
             break;
         default:
-            for (UINT x = 0; x < width; ++x) out[x] = kOpaque;
+            for (UINT x = 0; x < width; ++x)
+                out[x] = kOpaque;
             break;
     }
 }

@@ -1,5 +1,9 @@
 #include "platform/mfc/AfxExceptions.h"
 
-void AfxThrowMemoryException() { throw new CMemoryException; }
+void AfxThrowMemoryException() {
+    throw new CMemoryException;
+}
 
-void AfxThrowOleException(HRESULT status) { throw new COleException(status); }
+void AfxThrowOleException(HRESULT status) {
+    throw new COleException(status);
+}

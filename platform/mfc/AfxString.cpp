@@ -11,7 +11,9 @@ unsigned long CStringT<char>::Fold(char ch) {
 
 template <>
 unsigned long CStringT<WCHAR>::Fold(WCHAR ch) {
-    if (ch >= u'A' && ch <= u'Z') return ch + (u'a' - u'A');
-    if (ch < 0x80) return ch;
+    if (ch >= u'A' && ch <= u'Z')
+        return ch + (u'a' - u'A');
+    if (ch < 0x80)
+        return ch;
     return static_cast<unsigned long>(std::towlower(static_cast<wint_t>(ch)));
 }

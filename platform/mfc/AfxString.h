@@ -16,7 +16,9 @@ public:
 
     CStringT() = default;
     CStringT(PCXSTR text) { Assign(text, Length(text)); }
-    CStringT(PCXSTR text, int length) { Assign(text, length < 0 ? 0 : static_cast<size_t>(length)); }
+    CStringT(PCXSTR text, int length) {
+        Assign(text, length < 0 ? 0 : static_cast<size_t>(length));
+    }
     CStringT(const CStringT&) = default;
     CStringT& operator=(const CStringT&) = default;
     CStringT& operator=(PCXSTR text) {
@@ -38,23 +40,30 @@ public:
         return at == std::basic_string<Char>::npos ? -1 : static_cast<int>(at);
     }
     int Find(Char ch, int start = 0) const {
-        if (start < 0 || start > GetLength()) return -1;
+        if (start < 0 || start > GetLength())
+            return -1;
         const size_t at = m_text.find(ch, static_cast<size_t>(start));
         return at == std::basic_string<Char>::npos ? -1 : static_cast<int>(at);
     }
     // Inserts text before index (clamped to the ends); returns the new length.
     int Insert(int index, PCXSTR text) {
-        if (index < 0) index = 0;
-        if (index > GetLength()) index = GetLength();
+        if (index < 0)
+            index = 0;
+        if (index > GetLength())
+            index = GetLength();
         Guard([&] { m_text.insert(static_cast<size_t>(index), text); });
         return GetLength();
     }
     CStringT Mid(int first) const { return Mid(first, GetLength() - first); }
     CStringT Mid(int first, int count) const {
-        if (first < 0) first = 0;
-        if (first > GetLength()) first = GetLength();
-        if (count < 0) count = 0;
-        if (count > GetLength() - first) count = GetLength() - first;
+        if (first < 0)
+            first = 0;
+        if (first > GetLength())
+            first = GetLength();
+        if (count < 0)
+            count = 0;
+        if (count > GetLength() - first)
+            count = GetLength() - first;
         return CStringT(m_text.c_str() + first, count);
     }
     CStringT Left(int count) const { return Mid(0, count); }
@@ -62,7 +71,8 @@ public:
     // The next token from start on, separated by any of the characters of
     // tokens; empty pieces are skipped. Sets start to -1 after the last one.
     CStringT Tokenize(PCXSTR tokens, int& start) const {
-        if (start < 0) return CStringT();
+        if (start < 0)
+            return CStringT();
         const std::basic_string<Char> separators(tokens);
         size_t from = m_text.find_first_not_of(separators, static_cast<size_t>(start));
         if (from == std::basic_string<Char>::npos) {
@@ -70,7 +80,8 @@ public:
             return CStringT();
         }
         size_t to = m_text.find_first_of(separators, from);
-        if (to == std::basic_string<Char>::npos) to = m_text.size();
+        if (to == std::basic_string<Char>::npos)
+            to = m_text.size();
         start = static_cast<int>(to < m_text.size() ? to + 1 : to);
         return CStringT(m_text.c_str() + from, static_cast<int>(to - from));
     }
@@ -82,8 +93,10 @@ public:
         for (;; ++a, ++b) {
             const auto x = Fold(*a);
             const auto y = Fold(*b);
-            if (x != y) return x < y ? -1 : 1;
-            if (*a == 0) return 0;
+            if (x != y)
+                return x < y ? -1 : 1;
+            if (*a == 0)
+                return 0;
         }
     }
     int Compare(PCXSTR other) const { return m_text.compare(other); }
@@ -105,7 +118,9 @@ public:
     friend bool operator==(const CStringT& a, PCXSTR b) { return a.m_text == b; }
 
 private:
-    static size_t Length(PCXSTR text) { return text == nullptr ? 0 : std::char_traits<Char>::length(text); }
+    static size_t Length(PCXSTR text) {
+        return text == nullptr ? 0 : std::char_traits<Char>::length(text);
+    }
     // Folds the letters A to Z and the Latin-1 and other cased letters that
     // towlower knows; other characters compare by their code.
     static unsigned long Fold(Char ch);

@@ -4,8 +4,8 @@
 
 #include "platform/win32/WinTypes.h"
 
-HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
-                         HANDLE section, DWORD offset);
+HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
 int GetObjectA(HGDIOBJ object, int size, LPVOID buffer);
 UINT SetDIBColorTable(HDC dc, UINT start, UINT count, const RGBQUAD* colors);
 UINT GetDIBColorTable(HDC dc, UINT start, UINT count, RGBQUAD* colors);

@@ -6,9 +6,13 @@ namespace {
 thread_local DWORD t_lastError = ERROR_SUCCESS;
 }
 
-DWORD GetLastError() { return t_lastError; }
+DWORD GetLastError() {
+    return t_lastError;
+}
 
-void SetLastError(DWORD error) { t_lastError = error; }
+void SetLastError(DWORD error) {
+    t_lastError = error;
+}
 
 DWORD Win32ErrorFromErrno(int error) {
     switch (error) {

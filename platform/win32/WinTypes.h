@@ -40,16 +40,26 @@ constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
 constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
 constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
 
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
     return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) |
            (static_cast<COLORREF>(b) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return static_cast<BYTE>(c); }
-constexpr BYTE GetGValue(COLORREF c) { return static_cast<BYTE>(c >> 8); }
-constexpr BYTE GetBValue(COLORREF c) { return static_cast<BYTE>(c >> 16); }
+constexpr BYTE GetRValue(COLORREF c) {
+    return static_cast<BYTE>(c);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+    return static_cast<BYTE>(c >> 8);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+    return static_cast<BYTE>(c >> 16);
+}
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFFu;
 
 // Handles are distinct pointer types, as with STRICT on Windows.
@@ -78,7 +88,8 @@ inline bool operator==(const GUID& a, const GUID& b) {
     const auto* x = reinterpret_cast<const BYTE*>(&a);
     const auto* y = reinterpret_cast<const BYTE*>(&b);
     for (int i = 0; i < 16; ++i) {
-        if (x[i] != y[i]) return false;
+        if (x[i] != y[i])
+            return false;
     }
     return true;
 }

@@ -24,7 +24,8 @@ CompanionRun Companion(const std::vector<std::string>& args, const std::string& 
     std::string command = "cd '" + folder + "' && '" DORVALUNE_SHRINK_BINARY "'";
     for (const std::string& arg : args) {
         std::string quoted;
-        for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        for (char c : arg)
+            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
         command += " '" + quoted + "'";
     }
     command += " 2>'" + folder + "/.err'";
@@ -32,7 +33,8 @@ CompanionRun Companion(const std::vector<std::string>& args, const std::string& 
     FILE* pipe = ::popen(command.c_str(), "r");
     char buffer[4096];
     size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0) run.out.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        run.out.append(buffer, n);
     const int status = ::pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     std::ifstream err(folder + "/.err");
@@ -45,7 +47,8 @@ void MakeBitmap(const std::string& path, LONG width, LONG height) {
     CDibImage image;
     ASSERT_TRUE(image.Create(width, height, 24, BI_RGB, nullptr, 0));
     for (LONG y = 0; y < height; ++y) {
-        for (LONG x = 0; x < width; ++x) image.SetPixel(x, y, RGB(x, y, 7));
+        for (LONG x = 0; x < width; ++x)
+            image.SetPixel(x, y, RGB(x, y, 7));
     }
     ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
 }

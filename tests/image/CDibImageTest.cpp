@@ -41,8 +41,8 @@ TEST(CDibImageTest, CreatedImagesAddressRowZeroAsTheTopRowInEitherOrder) {
             SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " at " << c.bpp
                                             << (bottomUp ? " bottom-up" : " top-down"));
             CDibImage image;
-            ASSERT_TRUE(image.Create(c.width, bottomUp ? c.height : -c.height, c.bpp, BI_RGB,
-                                     nullptr, 0));
+            ASSERT_TRUE(
+                image.Create(c.width, bottomUp ? c.height : -c.height, c.bpp, BI_RGB, nullptr, 0));
             const DIBSECTION ds = Describe(image);
             auto* block = static_cast<BYTE*>(ds.dsBm.bmBits);
             EXPECT_EQ(image.width(), c.width);
@@ -78,8 +78,7 @@ TEST(CDibImageTest, IndexedImagesStartWithAnAllBlackColourTable) {
         image.ReturnDC();
         EXPECT_EQ(count, 1u << bpp);
         for (UINT i = 0; i < count; ++i) {
-            EXPECT_EQ(table[i].rgbRed | table[i].rgbGreen | table[i].rgbBlue |
-                          table[i].rgbReserved,
+            EXPECT_EQ(table[i].rgbRed | table[i].rgbGreen | table[i].rgbBlue | table[i].rgbReserved,
                       0)
                 << "entry " << i << " at " << bpp;
         }

@@ -12,9 +12,7 @@ namespace {
 struct CallCounter {
     gdiplus_testing::StartupCounts base = gdiplus_testing::GetStartupCounts();
     int Startups() const { return gdiplus_testing::GetStartupCounts().startups - base.startups; }
-    int Shutdowns() const {
-        return gdiplus_testing::GetStartupCounts().shutdowns - base.shutdowns;
-    }
+    int Shutdowns() const { return gdiplus_testing::GetStartupCounts().shutdowns - base.shutdowns; }
 };
 
 }  // namespace

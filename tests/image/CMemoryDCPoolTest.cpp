@@ -32,7 +32,8 @@ TEST(CMemoryDCPoolTest, AnEmptyPoolMakesANewContext) {
 TEST(CMemoryDCPoolTest, GivingMovesContextsUpOnlyToTheFirstEmptySlot) {
     CMemoryDCPool pool;
     HDC dc[3];
-    for (HDC& d : dc) d = CreateCompatibleDC(nullptr);
+    for (HDC& d : dc)
+        d = CreateCompatibleDC(nullptr);
     pool.Give(dc[0]);
     pool.Give(dc[1]);
     pool.Give(dc[2]);  // slots: 2, 1, 0, -
@@ -54,8 +55,10 @@ TEST(CMemoryDCPoolTest, AFifthGiveDeletesTheContextPushedOutOfTheLastSlot) {
     {
         CMemoryDCPool pool;
         HDC dc[5];
-        for (HDC& d : dc) d = CreateCompatibleDC(nullptr);
-        for (int i = 0; i < 4; ++i) pool.Give(dc[i]);
+        for (HDC& d : dc)
+            d = CreateCompatibleDC(nullptr);
+        for (int i = 0; i < 4; ++i)
+            pool.Give(dc[i]);
         EXPECT_EQ(gdi_testing::LiveDeviceContexts(), before + 5);
         pool.Give(dc[4]);
         EXPECT_EQ(gdi_testing::LiveDeviceContexts(), before + 4);

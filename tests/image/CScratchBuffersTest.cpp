@@ -11,8 +11,8 @@ TEST(CScratchBuffersTest, SmallBuffersComeFromTheFrameAndLargerOnesFromTheHeap) 
         size_t size;
         bool frame;
     };
-    for (const Case& c : {Case{1, true}, Case{1024, true}, Case{1025, false}, Case{1064, false},
-                          Case{0, true}}) {
+    for (const Case& c :
+         {Case{1, true}, Case{1024, true}, Case{1025, false}, Case{1064, false}, Case{0, true}}) {
         CScratchBuffers scratch;
         void* p = scratch.Allocate(c.size);
         ASSERT_NE(p, nullptr);
@@ -49,8 +49,10 @@ int FramesUntilHeap(int depth) {
     CScratchBuffers scratch;
     void* p = scratch.Allocate(512);
     static_cast<volatile char*>(p)[0] = 1;
-    if (!scratch.IsFrameBuffer(p)) return depth;
-    if (depth == 100000) return -1;
+    if (!scratch.IsFrameBuffer(p))
+        return depth;
+    if (depth == 100000)
+        return -1;
     return FramesUntilHeap(depth + 1);
 }
 

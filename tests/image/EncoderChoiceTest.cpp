@@ -6,7 +6,9 @@
 
 namespace {
 
-CLSID Id(DWORD n) { return {n, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}}; }
+CLSID Id(DWORD n) {
+    return {n, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
+}
 
 ImageCodecInfo Record(DWORD id, DWORD format, const char16_t* patterns) {
     ImageCodecInfo info{};
@@ -30,9 +32,9 @@ TEST(EncoderChoiceTest, ExtensionsChooseTheFirstEncoderThatListsThem) {
         const char* path_extension;
         DWORD expected;  // 0: no encoder
     };
-    const Case cases[] = {{".bmp", 1}, {".BMP", 1}, {".Bmp", 1}, {".rle", 1}, {".abc", 2},
-                          {".DEF", 2}, {".png", 3}, {"", 4},     {".xyz", 0}, {".bm", 0},
-                          {".bmpx", 0}, {".", 0}};
+    const Case cases[] = {{".bmp", 1}, {".BMP", 1}, {".Bmp", 1},  {".rle", 1},
+                          {".abc", 2}, {".DEF", 2}, {".png", 3},  {"", 4},
+                          {".xyz", 0}, {".bm", 0},  {".bmpx", 0}, {".", 0}};
     for (const Case& c : cases) {
         const CLSID chosen =
             FindEncoderByExtension(c.path_extension, list.data(), static_cast<UINT>(list.size()));

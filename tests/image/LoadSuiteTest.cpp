@@ -43,7 +43,8 @@ SuiteResult LoadFolder(const std::string& folder) {
 
 TEST(LoadSuiteTest, EveryBitmapOfTheSuiteLoadsOrFailsCleanly) {
     const std::string suite = DORVALUNE_TESTDATA_DIR "/bmpsuite/";
-    if (!std::filesystem::exists(suite)) GTEST_SKIP() << "no bitmap suite at " << suite;
+    if (!std::filesystem::exists(suite))
+        GTEST_SKIP() << "no bitmap suite at " << suite;
     const SuiteResult good = LoadFolder(suite + "g");
     const SuiteResult questionable = LoadFolder(suite + "q");
     const SuiteResult bad = LoadFolder(suite + "b");
@@ -56,10 +57,12 @@ TEST(LoadSuiteTest, EveryBitmapOfTheSuiteLoadsOrFailsCleanly) {
 
 TEST(LoadSuiteTest, EveryPngOfTheSuiteLoadsOrFailsCleanly) {
     const std::string suite = DORVALUNE_TESTDATA_DIR "/pngsuite";
-    if (!std::filesystem::exists(suite)) GTEST_SKIP() << "no PNG suite at " << suite;
+    if (!std::filesystem::exists(suite))
+        GTEST_SKIP() << "no PNG suite at " << suite;
     int loaded = 0;
     for (const auto& entry : std::filesystem::directory_iterator(suite)) {
-        if (entry.path().extension() != ".png") continue;
+        if (entry.path().extension() != ".png")
+            continue;
         CDibImage image;
         const bool corrupt = entry.path().filename().string()[0] == 'x';
         const HRESULT result = image.Load(entry.path().c_str());
@@ -81,7 +84,8 @@ std::vector<BYTE> ReadAll(const std::string& path) {
 
 TEST(LoadSuiteTest, BitmapsLoadedInPlaceReadLikeDecodedOnes) {
     const std::string suite = DORVALUNE_TESTDATA_DIR "/bmpsuite/g/";
-    if (!std::filesystem::exists(suite)) GTEST_SKIP() << "no bitmap suite at " << suite;
+    if (!std::filesystem::exists(suite))
+        GTEST_SKIP() << "no bitmap suite at " << suite;
     TempFolder folder;
     std::vector<std::string> paths;
     for (const char* name : {"rgb24.bmp", "rgb32.bmp", "rgb24pal.bmp", "rgb32bf.bmp"}) {
@@ -114,7 +118,8 @@ TEST(LoadSuiteTest, BitmapsLoadedInPlaceReadLikeDecodedOnes) {
             ReadRowArgb(reference.View(), y, row.data());
             for (UINT x = 0; x < reference.Width(); ++x) {
                 const ARGB c = row[x];
-                ASSERT_EQ(image.GetPixel(x, y), RGB(c >> 16, c >> 8, c)) << path << " " << x << "," << y;
+                ASSERT_EQ(image.GetPixel(x, y), RGB(c >> 16, c >> 8, c))
+                    << path << " " << x << "," << y;
             }
         }
     }

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/RawTestCodec.h"
-#include "tests/support/TempFolder.h"
 #include "image/CDibImage.h"
 #include "platform/gdiplus/GdiplusStartup.h"
 #include "platform/win32/Gdi.h"
+#include "tests/support/RawTestCodec.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -21,8 +21,8 @@ struct MappingCase {
     PixelFormat format;
     UINT width;
     std::vector<ARGB> palette;
-    std::vector<Bytes> rows;      // two rows, as the decoder gives them
-    int depth;                    // of the section
+    std::vector<Bytes> rows;  // two rows, as the decoder gives them
+    int depth;                // of the section
     bool alpha;
     std::vector<Bytes> expected;  // the section's rows, pixel bytes only
 };
@@ -31,38 +31,119 @@ struct MappingCase {
 // every byte (the spare byte of 32bppRGB included); drawn rows are converted
 // to 32 bits, with 255 in the spare byte of 32bppRGB.
 const MappingCase kMapping[] = {
-    {"1bppIndexed", PixelFormat1bppIndexed, 10, {0x80FF0000, 0xFF00FF00},
-     {{0xB0, 0x40}, {0x01, 0x80}}, 1, false, {{0xB0, 0x40}, {0x01, 0x80}}},
-    {"4bppIndexed", PixelFormat4bppIndexed, 3,
+    {"1bppIndexed",
+     PixelFormat1bppIndexed,
+     10,
+     {0x80FF0000, 0xFF00FF00},
+     {{0xB0, 0x40}, {0x01, 0x80}},
+     1,
+     false,
+     {{0xB0, 0x40}, {0x01, 0x80}}},
+    {"4bppIndexed",
+     PixelFormat4bppIndexed,
+     3,
      {0xFF000000, 0xFF111111, 0xFF222222, 0xFF333333, 0xFF444444, 0xFF555555, 0xFF666666,
       0xFF777777, 0xFF888888, 0xFF999999, 0xFFAAAAAA, 0xFFBBBBBB, 0xFFCCCCCC, 0xFFDDDDDD,
       0xFFEEEEEE, 0xFFFFFFFF},
-     {{0x1F, 0x20}, {0xF1, 0x30}}, 4, false, {{0x1F, 0x20}, {0xF1, 0x30}}},
-    {"8bppIndexed", PixelFormat8bppIndexed, 2, {0xFF102030, 0x00405060, 0xFF708090},
-     {{0, 2}, {1, 200}}, 8, false, {{0, 2}, {1, 200}}},
-    {"16bppRGB555", PixelFormat16bppRGB555, 2, {}, {{0x00, 0x7C, 0x1F, 0x00}, {0xE0, 0x03, 0, 0}},
-     16, false, {{0x00, 0x7C, 0x1F, 0x00}, {0xE0, 0x03, 0, 0}}},
-    {"16bppRGB565", PixelFormat16bppRGB565, 2, {}, {{0x00, 0xF8, 0xE0, 0x07}, {0x1F, 0, 0, 0}},
-     16, false, {{0x00, 0xF8, 0xE0, 0x07}, {0x1F, 0, 0, 0}}},
-    {"24bppRGB", PixelFormat24bppRGB, 3, {}, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}},
-     24, false, {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}}},
-    {"32bppRGB", PixelFormat32bppRGB, 1, {}, {{1, 2, 3, 0x5A}, {4, 5, 6, 0xA5}}, 32, false,
+     {{0x1F, 0x20}, {0xF1, 0x30}},
+     4,
+     false,
+     {{0x1F, 0x20}, {0xF1, 0x30}}},
+    {"8bppIndexed",
+     PixelFormat8bppIndexed,
+     2,
+     {0xFF102030, 0x00405060, 0xFF708090},
+     {{0, 2}, {1, 200}},
+     8,
+     false,
+     {{0, 2}, {1, 200}}},
+    {"16bppRGB555",
+     PixelFormat16bppRGB555,
+     2,
+     {},
+     {{0x00, 0x7C, 0x1F, 0x00}, {0xE0, 0x03, 0, 0}},
+     16,
+     false,
+     {{0x00, 0x7C, 0x1F, 0x00}, {0xE0, 0x03, 0, 0}}},
+    {"16bppRGB565",
+     PixelFormat16bppRGB565,
+     2,
+     {},
+     {{0x00, 0xF8, 0xE0, 0x07}, {0x1F, 0, 0, 0}},
+     16,
+     false,
+     {{0x00, 0xF8, 0xE0, 0x07}, {0x1F, 0, 0, 0}}},
+    {"24bppRGB",
+     PixelFormat24bppRGB,
+     3,
+     {},
+     {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}},
+     24,
+     false,
+     {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}}},
+    {"32bppRGB",
+     PixelFormat32bppRGB,
+     1,
+     {},
+     {{1, 2, 3, 0x5A}, {4, 5, 6, 0xA5}},
+     32,
+     false,
      {{1, 2, 3, 0x5A}, {4, 5, 6, 0xA5}}},
-    {"32bppARGB", PixelFormat32bppARGB, 1, {}, {{1, 2, 3, 0x80}, {4, 5, 6, 0}}, 32, true,
+    {"32bppARGB",
+     PixelFormat32bppARGB,
+     1,
+     {},
+     {{1, 2, 3, 0x80}, {4, 5, 6, 0}},
+     32,
+     true,
      {{1, 2, 3, 0x80}, {4, 5, 6, 0}}},
-    {"16bppGrayScale", PixelFormat16bppGrayScale, 1, {}, {{0x34, 0x12}, {0xFF, 0xFF}}, 32, false,
+    {"16bppGrayScale",
+     PixelFormat16bppGrayScale,
+     1,
+     {},
+     {{0x34, 0x12}, {0xFF, 0xFF}},
+     32,
+     false,
      {{0x12, 0x12, 0x12, 0xFF}, {0xFF, 0xFF, 0xFF, 0xFF}}},
-    {"48bppRGB", PixelFormat48bppRGB, 1, {}, {{0, 0x10, 0, 0x20, 0, 0x30}, {0xFF, 0, 0, 0, 0, 0}},
-     32, false, {{0x10, 0x20, 0x30, 0xFF}, {0, 0, 0, 0xFF}}},
-    {"16bppARGB1555", PixelFormat16bppARGB1555, 1, {}, {{0x00, 0xFC}, {0x1F, 0x00}}, 32, true,
+    {"48bppRGB",
+     PixelFormat48bppRGB,
+     1,
+     {},
+     {{0, 0x10, 0, 0x20, 0, 0x30}, {0xFF, 0, 0, 0, 0, 0}},
+     32,
+     false,
+     {{0x10, 0x20, 0x30, 0xFF}, {0, 0, 0, 0xFF}}},
+    {"16bppARGB1555",
+     PixelFormat16bppARGB1555,
+     1,
+     {},
+     {{0x00, 0xFC}, {0x1F, 0x00}},
+     32,
+     true,
      {{0, 0, 0xFF, 0xFF}, {0xFF, 0, 0, 0}}},
-    {"32bppPARGB", PixelFormat32bppPARGB, 1, {}, {{0x40, 0x20, 0x10, 0x80}, {9, 9, 9, 0}}, 32,
-     true, {{0x80, 0x40, 0x20, 0x80}, {0, 0, 0, 0}}},
-    {"64bppARGB", PixelFormat64bppARGB, 1, {},
-     {{0, 0x11, 0, 0x22, 0, 0x33, 0, 0x44}, {0, 0, 0, 0, 0, 0, 0, 0}}, 32, true,
+    {"32bppPARGB",
+     PixelFormat32bppPARGB,
+     1,
+     {},
+     {{0x40, 0x20, 0x10, 0x80}, {9, 9, 9, 0}},
+     32,
+     true,
+     {{0x80, 0x40, 0x20, 0x80}, {0, 0, 0, 0}}},
+    {"64bppARGB",
+     PixelFormat64bppARGB,
+     1,
+     {},
+     {{0, 0x11, 0, 0x22, 0, 0x33, 0, 0x44}, {0, 0, 0, 0, 0, 0, 0, 0}},
+     32,
+     true,
      {{0x11, 0x22, 0x33, 0x44}, {0, 0, 0, 0}}},
-    {"64bppPARGB", PixelFormat64bppPARGB, 1, {},
-     {{0, 0x20, 0, 0x20, 0, 0x20, 0, 0x80}, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF}}, 32, true,
+    {"64bppPARGB",
+     PixelFormat64bppPARGB,
+     1,
+     {},
+     {{0, 0x20, 0, 0x20, 0, 0x20, 0, 0x80}, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF}},
+     32,
+     true,
      {{0x40, 0x40, 0x40, 0x80}, {0, 0, 0, 0xFF}}},
 };
 
@@ -110,8 +191,8 @@ TEST(LoadTest, FiveSixFiveSourcesReadBackAsTheirDecodedColours) {
     TempFolder folder;
     const std::string path = folder.File("565.rawtest");
     // Pure green and pure blue in 5-6-5.
-    WriteFileBytes(path, MakeRawTestFile(PixelFormat16bppRGB565, 2, 1, {},
-                                         {{0xE0, 0x07, 0x1F, 0x00}}));
+    WriteFileBytes(path,
+                   MakeRawTestFile(PixelFormat16bppRGB565, 2, 1, {}, {{0xE0, 0x07, 0x1F, 0x00}}));
     CDibImage image;
     ASSERT_EQ(image.Load(path.c_str()), S_OK);
     EXPECT_EQ(image.GetPixel(0, 0), RGB(0, 255, 0));

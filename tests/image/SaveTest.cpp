@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/RawTestCodec.h"
-#include "tests/support/TempFolder.h"
 #include "image/CDibImage.h"
 #include "platform/gdiplus/FileIo.h"
+#include "tests/support/RawTestCodec.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 

@@ -37,17 +37,20 @@ struct WindowCase {
 bool MakeSource(CDibImage& image, const Grid& picture, WORD bpp, bool bottomUp) {
     const LONG width = static_cast<LONG>(picture[0].size());
     const LONG height = static_cast<LONG>(picture.size());
-    if (!image.Create(width, bottomUp ? height : -height, bpp, BI_RGB, nullptr, 0)) return false;
+    if (!image.Create(width, bottomUp ? height : -height, bpp, BI_RGB, nullptr, 0))
+        return false;
     if (bpp <= 8) {
         std::vector<RGBQUAD> table;
         for (const auto& [letter, colour] : kColours) {
             table.push_back({GetBValue(colour), GetGValue(colour), GetRValue(colour), 0});
         }
-        if (table.size() > (1u << bpp)) return false;
+        if (table.size() > (1u << bpp))
+            return false;
         image.SetColorTable(0, static_cast<UINT>(table.size()), table.data());
     }
     for (LONG y = 0; y < height; ++y) {
-        for (LONG x = 0; x < width; ++x) image.SetPixel(x, y, kColours.at(picture[y][x]));
+        for (LONG x = 0; x < width; ++x)
+            image.SetPixel(x, y, kColours.at(picture[y][x]));
     }
     return true;
 }
@@ -60,7 +63,8 @@ std::vector<COLORREF> Halve(CDibImage& source, WORD destinationBpp,
     halve(source, destination);
     std::vector<COLORREF> pixels;
     for (LONG y = 0; y < destination.height(); ++y) {
-        for (LONG x = 0; x < destination.width(); ++x) pixels.push_back(destination.GetPixel(x, y));
+        for (LONG x = 0; x < destination.width(); ++x)
+            pixels.push_back(destination.GetPixel(x, y));
     }
     return pixels;
 }
@@ -101,9 +105,7 @@ const WindowCase kWindowCases[] = {
     {"an odd size never reads the last column and row",
      {"aaaaK", "aaaaK", "aaaaK", "aaaaK", "KKKKK"},
      {kA, kA, kA, kA}},
-    {"a colour one step from the key is averaged like any other",
-     {"Kn", "nn"},
-     {kNearKey}},
+    {"a colour one step from the key is averaged like any other", {"Kn", "nn"}, {kNearKey}},
 };
 
 }  // namespace
@@ -118,9 +120,9 @@ TEST(HalveImageTest, WindowRulesHoldForEverySourceDepthOnBothPaths) {
         for (WORD bpp : {4, 8, 24, 32}) {
             for (bool bottomUp : {true, false}) {
                 for (const Path& path : paths) {
-                    SCOPED_TRACE(testing::Message() << c.rule << ", " << bpp << " bpp, "
-                                                    << (bottomUp ? "bottom-up" : "top-down")
-                                                    << ", " << path.name);
+                    SCOPED_TRACE(testing::Message()
+                                 << c.rule << ", " << bpp << " bpp, "
+                                 << (bottomUp ? "bottom-up" : "top-down") << ", " << path.name);
                     CDibImage source;
                     ASSERT_TRUE(MakeSource(source, c.source, bpp, bottomUp));
                     EXPECT_EQ(Halve(source, 24, path.halve), c.expected);
@@ -139,7 +141,8 @@ TEST(HalveImageTest, OneBitSourcesUseTheirTwoColours) {
     source.SetColorTable(0, 2, table);
     const Grid picture = {"KaKK", "aaKa"};
     for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 4; ++x) source.SetPixel(x, y, kColours.at(picture[y][x]));
+        for (int x = 0; x < 4; ++x)
+            source.SetPixel(x, y, kColours.at(picture[y][x]));
     }
     // Corner: three of four are colour; edge window: three key of six tie.
     EXPECT_EQ(Halve(source, 24, HalveImage), (std::vector<COLORREF>{kA, kKeyColour}));
@@ -151,7 +154,8 @@ TEST(HalveImageTest, SixteenBitSourcesAreComparedAsTheyReadBack) {
     CDibImage source;
     ASSERT_TRUE(source.Create(2, 2, 16, BI_RGB, nullptr, 0));
     for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 2; ++x) source.SetPixel(x, y, kKeyColour);
+        for (int x = 0; x < 2; ++x)
+            source.SetPixel(x, y, kKeyColour);
     }
     EXPECT_EQ(Halve(source, 24, HalveImage), (std::vector<COLORREF>{RGB(255, 0, 132)}));
 }
@@ -187,16 +191,20 @@ void Randomise(CDibImage& image, std::mt19937& random, unsigned keyPercent) {
                  static_cast<BYTE>(random()), 0};
         }
         table[0] = {128, 0, 255, 0};
-        if (table.size() > 2) table[2] = {127, 0, 255, 0};
-        if (table.size() > 4) table[4] = table[3];
+        if (table.size() > 2)
+            table[2] = {127, 0, 255, 0};
+        if (table.size() > 4)
+            table[4] = table[3];
         image.SetColorTable(0, static_cast<UINT>(table.size()), table.data());
     }
     const int rowBytes = (image.width() * bpp + 7) / 8;
     for (int y = 0; y < image.height(); ++y) {
         BYTE* row = image.firstRow() + y * image.pitch();
-        for (int i = 0; i < rowBytes; ++i) row[i] = static_cast<BYTE>(random());
+        for (int i = 0; i < rowBytes; ++i)
+            row[i] = static_cast<BYTE>(random());
         for (int x = 0; x < image.width(); ++x) {
-            if (random() % 100 >= keyPercent) continue;
+            if (random() % 100 >= keyPercent)
+                continue;
             if (bpp <= 8) {
                 // Index 0 holds the key colour.
                 const int bit = x * bpp;
@@ -230,7 +238,8 @@ TEST(HalveImageTest, RowPathGivesTheSameDestinationAsThePerPixelPath) {
                                       from.compression, from.masks, 0));
             Randomise(source, random, keyPercent);
             const int dw = width / 2 + extra, dh = height / 2 + extra;
-            if (dw == 0 || dh == 0) continue;
+            if (dw == 0 || dh == 0)
+                continue;
             CDibImage reference, rows;
             ASSERT_TRUE(reference.Create(dw, dh, to.bpp, to.compression, to.masks, 0));
             ASSERT_TRUE(rows.Create(dw, -dh, to.bpp, to.compression, to.masks, 0));

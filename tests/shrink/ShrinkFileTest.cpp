@@ -23,7 +23,8 @@ using Bytes = std::vector<char>;
 // The file's bytes; nothing for a folder or a missing file.
 Bytes ReadBytes(const std::string& path) {
     struct stat info;
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
     std::ifstream in(path, std::ios::binary);
     return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
@@ -44,7 +45,9 @@ void MakeBitmap(const std::string& path, LONG width, LONG height, WORD bpp = 24)
     }
     for (LONG y = 0; y < height; ++y) {
         for (LONG x = 0; x < width; ++x) {
-            image.SetPixel(x, y, bpp <= 8 ? colours[1 + 2 * ((x / 2 + y / 2) % 2)] : RGB(x * 2, y * 3, (x + y) % 256));
+            image.SetPixel(x, y,
+                           bpp <= 8 ? colours[1 + 2 * ((x / 2 + y / 2) % 2)]
+                                    : RGB(x * 2, y * 3, (x + y) % 256));
         }
     }
     ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
@@ -56,7 +59,8 @@ struct Picture {
 
 Picture Describe(const std::string& path) {
     CDibImage image;
-    if (FAILED(image.Load(path.c_str()))) return {};
+    if (FAILED(image.Load(path.c_str())))
+        return {};
     return {image.width(), image.height(), image.bitsPerPixel()};
 }
 
@@ -135,14 +139,11 @@ TEST(ShrinkFileTest, FilesThatCannotBeShrunkAreLeftAsTheyWere) {
         const char* name;
         ShrinkOutcome outcome;
     };
-    const Case cases[] = {{"thin.bmp", ShrinkOutcome::TooSmall},
-                          {"flat.bmp", ShrinkOutcome::TooSmall},
-                          {"picture.xyz", ShrinkOutcome::NoEncoder},
-                          {"noextension", ShrinkOutcome::NoEncoder},
-                          {"taken.bmp", ShrinkOutcome::BackupExists},
-                          {"notes.bmp", ShrinkOutcome::NotDecodable},
-                          {"folder.bmp", ShrinkOutcome::Unreadable},
-                          {"missing.bmp", ShrinkOutcome::Missing}};
+    const Case cases[] = {
+        {"thin.bmp", ShrinkOutcome::TooSmall},      {"flat.bmp", ShrinkOutcome::TooSmall},
+        {"picture.xyz", ShrinkOutcome::NoEncoder},  {"noextension", ShrinkOutcome::NoEncoder},
+        {"taken.bmp", ShrinkOutcome::BackupExists}, {"notes.bmp", ShrinkOutcome::NotDecodable},
+        {"folder.bmp", ShrinkOutcome::Unreadable},  {"missing.bmp", ShrinkOutcome::Missing}};
     const std::string before = ListFolder(folder.Path());
     for (const Case& c : cases) {
         const std::string path = folder.File(c.name);
@@ -151,9 +152,8 @@ TEST(ShrinkFileTest, FilesThatCannotBeShrunkAreLeftAsTheyWere) {
         EXPECT_EQ(ReadBytes(path), original) << c.name;
     }
     EXPECT_EQ(ListFolder(folder.Path()), before);
-    EXPECT_EQ(ReadBytes(folder.File("oldtaken.bmp")), Bytes({'a', 'n', ' ', 'o', 'l', 'd', 'e',
-                                                              'r', ' ', 'b', 'a', 'c', 'k', 'u',
-                                                              'p'}));
+    EXPECT_EQ(ReadBytes(folder.File("oldtaken.bmp")),
+              Bytes({'a', 'n', ' ', 'o', 'l', 'd', 'e', 'r', ' ', 'b', 'a', 'c', 'k', 'u', 'p'}));
 }
 
 TEST(ShrinkFileTest, AFailedSaveRestoresTheFileAndRemovesTheBackup) {

@@ -52,10 +52,10 @@ TEST(ShrinkFormatsTest, EveryFormatComesOutHalvedInItsOwnFormatAndDepth) {
         const char* signature;
         LONG depthAfter;
     };
-    const Case cases[] = {{"a.png", 24, "\x89PNG", 24}, {"b.png", 8, "\x89PNG", 8},
-                          {"c.jpg", 24, "\xFF\xD8\xFF", 24}, {"d.gif", 8, "GIF8", 8},
-                          {"e.tif", 24, "II*", 24},     {"f.tiff", 8, "II*", 8},
-                          {"g.bmp", 8, "BM", 8}};
+    const Case cases[] = {
+        {"a.png", 24, "\x89PNG", 24}, {"b.png", 8, "\x89PNG", 8}, {"c.jpg", 24, "\xFF\xD8\xFF", 24},
+        {"d.gif", 8, "GIF8", 8},      {"e.tif", 24, "II*", 24},   {"f.tiff", 8, "II*", 8},
+        {"g.bmp", 8, "BM", 8}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const std::string path = folder.File(c.name);

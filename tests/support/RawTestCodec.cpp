@@ -12,9 +12,12 @@ constexpr char kMagic[8] = {'R', 'A', 'W', 'T', 'E', 'S', 'T', '1'};
 constexpr size_t kHeaderBytes = 8 + 4 * 4;
 
 void Put32(std::vector<BYTE>& out, DWORD v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<BYTE>(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<BYTE>(v >> (8 * i)));
 }
-DWORD Get32(const BYTE* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (DWORD(p[3]) << 24); }
+DWORD Get32(const BYTE* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (DWORD(p[3]) << 24);
+}
 
 size_t RowBytes(PixelFormat format, UINT width) {
     return (static_cast<size_t>(width) * GetPixelFormatSize(format) + 7) / 8;
@@ -25,16 +28,21 @@ bool Sniff(const BYTE* data, size_t size) {
 }
 
 Status Decode(const BYTE* data, size_t size, ImageBuffer& out) {
-    if (size < kHeaderBytes) return GenericError;
+    if (size < kHeaderBytes)
+        return GenericError;
     const PixelFormat format = static_cast<PixelFormat>(Get32(data + 8));
     const UINT width = Get32(data + 12), height = Get32(data + 16), count = Get32(data + 20);
     const size_t rowBytes = RowBytes(format, width);
-    if (count > 256 || size != kHeaderBytes + 4 * count + rowBytes * height) return GenericError;
+    if (count > 256 || size != kHeaderBytes + 4 * count + rowBytes * height)
+        return GenericError;
     const Status status = out.Allocate(format, width, height);
-    if (status != Ok) return status;
+    if (status != Ok)
+        return status;
     const BYTE* p = data + kHeaderBytes;
-    for (UINT i = 0; i < count; ++i, p += 4) out.Palette().push_back(Get32(p));
-    for (UINT y = 0; y < height; ++y, p += rowBytes) std::memcpy(out.Row(y), p, rowBytes);
+    for (UINT i = 0; i < count; ++i, p += 4)
+        out.Palette().push_back(Get32(p));
+    for (UINT y = 0; y < height; ++y, p += rowBytes)
+        std::memcpy(out.Row(y), p, rowBytes);
     return Ok;
 }
 
@@ -43,9 +51,9 @@ Status Encode(const ImageView& image, std::vector<BYTE>& out) {
     for (UINT y = 0; y < image.height; ++y) {
         rows.emplace_back(image.Row(y), image.Row(y) + RowBytes(image.format, image.width));
     }
-    out = MakeRawTestFile(image.format, image.width, image.height,
-                          std::vector<ARGB>(image.palette, image.palette + image.paletteCount),
-                          rows);
+    out =
+        MakeRawTestFile(image.format, image.width, image.height,
+                        std::vector<ARGB>(image.palette, image.palette + image.paletteCount), rows);
     return Ok;
 }
 
@@ -83,8 +91,10 @@ std::vector<BYTE> MakeRawTestFile(PixelFormat format, UINT width, UINT height,
     Put32(out, width);
     Put32(out, height);
     Put32(out, static_cast<DWORD>(palette.size()));
-    for (ARGB entry : palette) Put32(out, entry);
-    for (const auto& row : rows) out.insert(out.end(), row.begin(), row.end());
+    for (ARGB entry : palette)
+        Put32(out, entry);
+    for (const auto& row : rows)
+        out.insert(out.end(), row.begin(), row.end());
     return out;
 }
 
@@ -110,5 +120,6 @@ bool ReadRawTestFile(const std::string& path, RawTestPicture& picture) {
 
 void WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }

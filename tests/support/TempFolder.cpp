@@ -17,7 +17,8 @@ TempFolder::~TempFolder() {
     std::error_code ignored;
     // Restore write permission a test may have taken away, then remove all.
     for (auto& entry : std::filesystem::recursive_directory_iterator(m_path, ignored)) {
-        if (entry.is_directory(ignored)) ::chmod(entry.path().c_str(), 0700);
+        if (entry.is_directory(ignored))
+            ::chmod(entry.path().c_str(), 0700);
     }
     ::chmod(m_path.c_str(), 0700);
     std::filesystem::remove_all(m_path, ignored);
@@ -36,6 +37,7 @@ std::string ListFolder(const std::string& path) {
     }
     std::sort(names.begin(), names.end());
     std::string joined;
-    for (const auto& name : names) joined += (joined.empty() ? "" : " ") + name;
+    for (const auto& name : names)
+        joined += (joined.empty() ? "" : " ") + name;
     return joined;
 }

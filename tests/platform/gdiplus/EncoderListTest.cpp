@@ -17,7 +17,9 @@ struct Running {
     ~Running() { GdiplusShutdown(token); }
 };
 
-std::u16string Text(const WCHAR* text) { return text == nullptr ? u"(null)" : text; }
+std::u16string Text(const WCHAR* text) {
+    return text == nullptr ? u"(null)" : text;
+}
 
 }  // namespace
 

@@ -37,13 +37,17 @@ struct Section {
         }
     }
     ~Section() {
-        if (dc != nullptr) DeleteDC(dc);
-        if (handle != nullptr) DeleteObject(handle);
+        if (dc != nullptr)
+            DeleteDC(dc);
+        if (handle != nullptr)
+            DeleteObject(handle);
     }
 };
 
 // Colour-table entries as DWORDs: 0x00RRGGBB is blue, green, red, reserved.
-constexpr DWORD Entry(BYTE r, BYTE g, BYTE b) { return (DWORD(r) << 16) | (DWORD(g) << 8) | b; }
+constexpr DWORD Entry(BYTE r, BYTE g, BYTE b) {
+    return (DWORD(r) << 16) | (DWORD(g) << 8) | b;
+}
 
 }  // namespace
 
@@ -86,8 +90,11 @@ TEST(GdiTest, IndexedWritesPickTheNearestEntryAndTheLowestIndexOnATie) {
     // Entries 0 and 1 are equally near to (10, 0, 0); 2 and 3 are identical.
     const std::vector<DWORD> table = {Entry(0, 0, 0), Entry(20, 0, 0), Entry(200, 200, 200),
                                       Entry(200, 200, 200)};
-    const Case cases[] = {{RGB(10, 0, 0), 0}, {RGB(11, 0, 0), 1}, {RGB(190, 210, 200), 2},
-                          {RGB(20, 0, 0), 1}, {RGB(255, 255, 255), 2}};
+    const Case cases[] = {{RGB(10, 0, 0), 0},
+                          {RGB(11, 0, 0), 1},
+                          {RGB(190, 210, 200), 2},
+                          {RGB(20, 0, 0), 1},
+                          {RGB(255, 255, 255), 2}};
     for (WORD bpp : {4, 8}) {
         Section s(4, 1, bpp, BI_RGB, table);
         for (const Case& c : cases) {
@@ -119,8 +126,11 @@ TEST(GdiTest, SixteenBitChannelsWidenByRepetitionAndNarrowByTruncation) {
         {BI_RGB, {}, RGB(255, 0x0F, 128), WORD((31 << 10) | (1 << 5) | 16), RGB(255, 8, 132)},
         {BI_RGB, {}, RGB(7, 7, 7), 0, RGB(0, 0, 0)},
         // 5-6-5 held as bit fields: green keeps six bits.
-        {BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, RGB(255, 0x0F, 128),
-         WORD((31 << 11) | (3 << 5) | 16), RGB(255, 12, 132)},
+        {BI_BITFIELDS,
+         {0xF800, 0x07E0, 0x001F},
+         RGB(255, 0x0F, 128),
+         WORD((31 << 11) | (3 << 5) | 16),
+         RGB(255, 12, 132)},
     };
     for (const Case& c : cases) {
         Section s(2, 1, 16, c.compression, c.masks);
@@ -136,8 +146,12 @@ TEST(GdiTest, SectionsThatThePlatformCannotHoldAreRefused) {
         WORD bpp;
         DWORD compression;
     };
-    const Case cases[] = {{0, 5, 24, BI_RGB},     {5, 0, 24, BI_RGB},  {5, 5, 2, BI_RGB},
-                          {5, 5, 24, BI_BITFIELDS}, {5, 5, 16, BI_RLE8}, {-5, 5, 8, BI_RGB},
+    const Case cases[] = {{0, 5, 24, BI_RGB},
+                          {5, 0, 24, BI_RGB},
+                          {5, 5, 2, BI_RGB},
+                          {5, 5, 24, BI_BITFIELDS},
+                          {5, 5, 16, BI_RLE8},
+                          {-5, 5, 8, BI_RGB},
                           {1 << 20, 1 << 20, 32, BI_RGB}};
     for (const Case& c : cases) {
         Section s(c.width, c.height, c.bpp, c.compression);
@@ -180,7 +194,8 @@ TEST(GdiTest, NewSectionsAreZeroedAndDeletingReleasesThem) {
     const int contexts = gdi_testing::LiveDeviceContexts();
     {
         Section s(5, 5, 32);
-        for (int i = 0; i < 5 * 5 * 4; ++i) ASSERT_EQ(s.bits[i], 0);
+        for (int i = 0; i < 5 * 5 * 4; ++i)
+            ASSERT_EQ(s.bits[i], 0);
         EXPECT_EQ(gdi_testing::LiveSections(), sections + 1);
         EXPECT_EQ(gdi_testing::LiveDeviceContexts(), contexts + 1);
     }
