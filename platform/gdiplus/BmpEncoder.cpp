@@ -66,7 +66,7 @@ UINT ColourTableEntries(const ImageView& image, UINT bits) {
 
 }  // namespace
 
-Status EncodeBmp(const ImageView& image, std::vector<BYTE>& out) {
+Status EncodeBmpFile(const ImageView& image, EncodedFile& out) {
     Layout layout;
     if (!ChooseLayout(image.format, layout) || image.scan0 == nullptr || image.width == 0 ||
         image.height == 0 || image.width > INT32_MAX || image.height > INT32_MAX) {
@@ -83,17 +83,21 @@ Status EncodeBmp(const ImageView& image, std::vector<BYTE>& out) {
     const unsigned long long imageBytes = static_cast<unsigned long long>(stride) * image.height;
     if (imageBytes > 0xFFFFFFFFull - pixelOffset)
         return ValueOverflow;
+    // Rows whose last byte ends in padding bits are copied so that those bits
+    // can be cleared; all others are written from the picture's own memory.
+    const bool copyRows = rowBits % 8 != 0;
 
-    std::vector<BYTE> file;
+    EncodedFile file;
+    std::vector<BYTE>& head = file.Head();
     try {
-        file.resize(pixelOffset + imageBytes);
+        head.resize(pixelOffset + (copyRows ? imageBytes : 0));
     } catch (const std::bad_alloc&) {
         return OutOfMemory;
     }
 
     BITMAPFILEHEADER fileHeader{};
     fileHeader.bfType = kBmpSignature;
-    fileHeader.bfSize = static_cast<DWORD>(file.size());
+    fileHeader.bfSize = static_cast<DWORD>(pixelOffset + imageBytes);
     fileHeader.bfOffBits = static_cast<DWORD>(pixelOffset);
     BITMAPINFOHEADER info{};
     info.biSize = sizeof(BITMAPINFOHEADER);
@@ -109,7 +113,7 @@ Status EncodeBmp(const ImageView& image, std::vector<BYTE>& out) {
     if (indexed && tableEntries < (1u << layout.bitCount))
         info.biClrUsed = tableEntries;
 
-    BYTE* p = file.data();
+    BYTE* p = head.data();
     std::memcpy(p, &fileHeader, sizeof(fileHeader));
     p += sizeof(fileHeader);
     std::memcpy(p, &info, sizeof(info));
@@ -122,14 +126,29 @@ Status EncodeBmp(const ImageView& image, std::vector<BYTE>& out) {
                                static_cast<BYTE>(colour >> 16), 0};
         std::memcpy(p, &entry, sizeof(entry));
     }
-    // Bits after the last index of a row are padding and written as zero.
-    const BYTE tailMask = static_cast<BYTE>(0xFF00 >> (rowBits % 8 == 0 ? 8 : rowBits % 8));
-    for (UINT y = 0; y < image.height; ++y) {
-        BYTE* row = p + static_cast<size_t>(image.height - 1 - y) * stride;
-        std::memcpy(row, image.Row(y), rowBytes);
-        if (indexed)
+    if (copyRows) {
+        // Bits after the last index of a row are padding and written as zero.
+        const BYTE tailMask = static_cast<BYTE>(0xFF00 >> (rowBits % 8));
+        for (UINT y = 0; y < image.height; ++y) {
+            BYTE* row = p + static_cast<size_t>(image.height - 1 - y) * stride;
+            std::memcpy(row, image.Row(y), rowBytes);
             row[rowBytes - 1] &= tailMask;
+        }
+    } else {
+        static constexpr BYTE kZeroPadding[3] = {};
+        for (UINT y = image.height; y-- > 0;) {
+            file.Append(image.Row(y), rowBytes);
+            file.Append(kZeroPadding, stride - rowBytes);
+        }
     }
-    out.swap(file);
+    out = std::move(file);
     return Ok;
+}
+
+Status EncodeBmp(const ImageView& image, std::vector<BYTE>& out) {
+    EncodedFile file;
+    const Status status = EncodeBmpFile(image, file);
+    if (status == Ok)
+        out = file.Flatten();
+    return status;
 }

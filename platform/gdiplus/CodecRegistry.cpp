@@ -27,21 +27,21 @@ constexpr BYTE kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
 std::vector<CodecEntry>& Registry() {
     static std::vector<CodecEntry> codecs = {
-        {"BMP", SniffBmp, DecodeBmp, DecodeBmpFile, EncodeBmp, EncoderClsid(0x00), FormatGuid(0xAB),
-         u"Built-in BMP Codec", u"BMP", u"*.BMP;*.DIB;*.RLE", u"image/bmp", kBmpSignature,
-         kFullMask, sizeof(kBmpSignature)},
-        {"JPEG", SniffJpeg, DecodeJpeg, nullptr, EncodeJpeg, EncoderClsid(0x01), FormatGuid(0xAE),
-         u"Built-in JPEG Codec", u"JPEG", u"*.JPG;*.JPEG;*.JPE;*.JFIF", u"image/jpeg",
-         kJpegSignature, kFullMask, sizeof(kJpegSignature)},
-        {"GIF", SniffGif, DecodeGif, nullptr, EncodeGif, EncoderClsid(0x02), FormatGuid(0xB0),
-         u"Built-in GIF Codec", u"GIF", u"*.GIF", u"image/gif", kGifSignature, kFullMask,
-         sizeof(kGifSignature)},
-        {"TIFF", SniffTiff, DecodeTiff, nullptr, EncodeTiff, EncoderClsid(0x05), FormatGuid(0xB1),
-         u"Built-in TIFF Codec", u"TIFF", u"*.TIF;*.TIFF", u"image/tiff", kTiffSignature, kFullMask,
-         sizeof(kTiffSignature)},
-        {"PNG", SniffPng, DecodePng, nullptr, EncodePng, EncoderClsid(0x06), FormatGuid(0xAF),
-         u"Built-in PNG Codec", u"PNG", u"*.PNG", u"image/png", kPngSignature, kFullMask,
-         sizeof(kPngSignature)},
+        {"BMP", SniffBmp, DecodeBmp, DecodeBmpFile, EncodeBmp, EncodeBmpFile, EncoderClsid(0x00),
+         FormatGuid(0xAB), u"Built-in BMP Codec", u"BMP", u"*.BMP;*.DIB;*.RLE", u"image/bmp",
+         kBmpSignature, kFullMask, sizeof(kBmpSignature)},
+        {"JPEG", SniffJpeg, DecodeJpeg, nullptr, EncodeJpeg, nullptr, EncoderClsid(0x01),
+         FormatGuid(0xAE), u"Built-in JPEG Codec", u"JPEG", u"*.JPG;*.JPEG;*.JPE;*.JFIF",
+         u"image/jpeg", kJpegSignature, kFullMask, sizeof(kJpegSignature)},
+        {"GIF", SniffGif, DecodeGif, nullptr, EncodeGif, nullptr, EncoderClsid(0x02),
+         FormatGuid(0xB0), u"Built-in GIF Codec", u"GIF", u"*.GIF", u"image/gif", kGifSignature,
+         kFullMask, sizeof(kGifSignature)},
+        {"TIFF", SniffTiff, DecodeTiff, nullptr, EncodeTiff, nullptr, EncoderClsid(0x05),
+         FormatGuid(0xB1), u"Built-in TIFF Codec", u"TIFF", u"*.TIF;*.TIFF", u"image/tiff",
+         kTiffSignature, kFullMask, sizeof(kTiffSignature)},
+        {"PNG", SniffPng, DecodePng, nullptr, EncodePng, nullptr, EncoderClsid(0x06),
+         FormatGuid(0xAF), u"Built-in PNG Codec", u"PNG", u"*.PNG", u"image/png", kPngSignature,
+         kFullMask, sizeof(kPngSignature)},
     };
     return codecs;
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/gdiplus/EncodedFile.h"
 #include "platform/gdiplus/FileIo.h"
 #include "platform/gdiplus/ImageBuffer.h"
 
@@ -19,6 +20,9 @@ struct CodecEntry {
     Status (*decodeFile)(FileBytes& file, ImageBuffer& out);
     // Writes `image` in this format; null while the format has no encoder.
     Status (*encode)(const ImageView& image, std::vector<BYTE>& out);
+    // Optional: the same file, leaving rows that the file stores as they lie
+    // in memory where they are, for the writer to take from there.
+    Status (*encodeFile)(const ImageView& image, EncodedFile& out);
     // The encoder's record as the encoder list shows it.
     CLSID clsid;
     GUID formatId;

@@ -1,12 +1,16 @@
 #include "platform/gdiplus/FileIo.h"
 
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <ctime>
 #include <new>
 
@@ -46,28 +50,50 @@ Status FromErrno(int error) {
     }
 }
 
-// write() until done; honours the injected fault.
-bool WriteAll(int fd, const BYTE* data, size_t size) {
-    size_t written = 0;
+// writev() until every piece is written, as many pieces to a call as the
+// system takes; honours the injected fault.
+bool WriteAll(int fd, const EncodedFile& file) {
+    const std::vector<EncodedFile::Piece> pieces = file.Pieces();
     const int injected = g_injectedError.load();
-    const size_t limit = g_injectAfter.load();
-    while (written < size) {
-        size_t chunk = size - written;
-        if (injected != 0) {
-            if (written >= limit) {
-                errno = injected;
-                return false;
-            }
-            if (chunk > limit - written)
-                chunk = limit - written;
+    const size_t limit = injected != 0 ? g_injectAfter.load() : SIZE_MAX;
+    size_t written = 0;
+    size_t next = 0;    // the first piece not yet written whole
+    size_t offset = 0;  // how much of it is
+    while (next < pieces.size()) {
+        if (written >= limit) {
+            errno = injected;
+            return false;
         }
-        const ssize_t n = ::write(fd, data + written, chunk);
+        iovec batch[IOV_MAX];
+        int count = 0;
+        size_t room = limit - written;
+        for (size_t i = next; i < pieces.size() && count < IOV_MAX && room > 0; ++i) {
+            const size_t skip = i == next ? offset : 0;
+            const size_t size = std::min(pieces[i].size - skip, room);
+            batch[count++] = {const_cast<BYTE*>(pieces[i].data) + skip, size};
+            room -= size;
+        }
+        const ssize_t n = ::writev(fd, batch, count);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
             return false;
         }
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
         written += static_cast<size_t>(n);
+        for (size_t left = static_cast<size_t>(n); left > 0;) {
+            const size_t rest = pieces[next].size - offset;
+            if (left < rest) {
+                offset += left;
+                break;
+            }
+            left -= rest;
+            ++next;
+            offset = 0;
+        }
     }
     return true;
 }
@@ -162,7 +188,7 @@ int TakeOverAttributes(int fd, const struct stat* existing) {
 // Where the file system can, the file has no name until it is complete, so a
 // process killed while writing leaves nothing behind.
 int WriteTemporaryFile(const std::string& name, const struct stat* existing,
-                       const std::vector<BYTE>& data, std::string& temporary) {
+                       const EncodedFile& data, std::string& temporary) {
     using gdiplus_testing::WriteStep;
     const std::string prefix = TemporaryPrefix(name);
     int fd = -1;
@@ -179,7 +205,7 @@ int WriteTemporaryFile(const std::string& name, const struct stat* existing,
         temporary = pattern;
     }
     int error = TakeOverAttributes(fd, existing);
-    if (error == 0 && !WriteAll(fd, data.data(), data.size()))
+    if (error == 0 && !WriteAll(fd, data))
         error = errno;
     if (error == 0)
         error = Injected(WriteStep::Sync);
@@ -259,7 +285,7 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
     return Ok;
 }
 
-Status WriteWholeFileReplacing(const std::string& name, const std::vector<BYTE>& data) {
+Status WriteWholeFileReplacing(const std::string& name, const EncodedFile& data) {
     struct stat existing;
     const bool replacing = ::stat(name.c_str(), &existing) == 0;
     // Whoever may not write the file may not replace it either: the rename

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdiplus/EncodedFile.h"
 #include "platform/gdiplus/GdiplusTypes.h"
 #include "platform/win32/PixelMemory.h"
 
@@ -25,7 +26,7 @@ struct FileBytes {
 // OutOfMemory. Sets the last error.
 Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes);
 
-// Writes data to a new temporary file beside name, flushes it to disk and
+// Writes the file to a new temporary file beside name, flushes it to disk and
 // renames it over name. A file that name held before keeps its owner, group
 // (where the caller may set them) and permission bits in the new one; a new
 // file gets the usual 0666 less the umask. A file the caller may not write is
@@ -34,7 +35,7 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
 // disk or an I/O error...) with the last error set. Where the file system has
 // O_TMPFILE, the temporary file gets a name only once it is complete and
 // flushed.
-Status WriteWholeFileReplacing(const std::string& name, const std::vector<BYTE>& data);
+Status WriteWholeFileReplacing(const std::string& name, const EncodedFile& data);
 
 namespace gdiplus_testing {
 // Makes writes of image files fail with errno `error` once `afterBytes` bytes

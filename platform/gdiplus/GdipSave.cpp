@@ -34,10 +34,11 @@ Status GdipSaveImageToFile(GpImage* image, const WCHAR* filename, const CLSID* c
     if (bitmap->locked)
         return WrongState;
 
-    std::vector<BYTE> encoded;
+    EncodedFile encoded;
     Status status;
     try {
-        status = encoder->encode(bitmap->View(), encoded);
+        status = encoder->encodeFile != nullptr ? encoder->encodeFile(bitmap->View(), encoded)
+                                                : encoder->encode(bitmap->View(), encoded.Head());
     } catch (const std::bad_alloc&) {
         status = OutOfMemory;
     }

@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -170,5 +173,43 @@ TEST(SaveTest, LongPathsSaveAlike) {
         ASSERT_EQ(path.size(), length);
         EXPECT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK) << length;
         EXPECT_TRUE(FileExists(path));
+    }
+}
+
+TEST(SaveTest, ABmpHoldsEveryRowBottomUpWithZeroPaddingHoweverManyRows) {
+    TempFolder folder;
+    struct Case {
+        int width, height;
+        WORD bpp;
+    };
+    // Rows with and without padding, and more rows than one system call takes.
+    for (const Case c : {Case{5, 2100, 24}, Case{4, 1500, 24}, Case{3, 1, 32}, Case{3, 700, 16}}) {
+        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+        CDibImage image;
+        ASSERT_TRUE(image.Create(c.width, c.height, c.bpp, BI_RGB, nullptr, 0));
+        const size_t rowBytes = static_cast<size_t>(c.width) * c.bpp / 8;
+        for (int y = 0; y < c.height; ++y) {
+            for (size_t i = 0; i < rowBytes; ++i)
+                image.firstRow()[y * image.pitch() + i] = static_cast<BYTE>(7 * y + i + 1);
+        }
+        const std::string path = folder.File("rows.bmp");
+        ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
+
+        std::ifstream in(path, std::ios::binary);
+        const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const size_t stride = (rowBytes + 3) / 4 * 4;
+        ASSERT_EQ(file.size(), 54 + stride * c.height);
+        for (int y = 0; y < c.height; ++y) {
+            const BYTE* saved = file.data() + 54 + (c.height - 1 - y) * stride;
+            const BYTE* row = image.firstRow() + y * image.pitch();
+            ASSERT_EQ(Bytes(saved, saved + rowBytes), Bytes(row, row + rowBytes)) << "row " << y;
+            ASSERT_EQ(Bytes(saved + rowBytes, saved + stride), Bytes(stride - rowBytes, 0));
+        }
+        // A write failing part of the way through the rows leaves nothing.
+        std::remove(path.c_str());
+        gdiplus_testing::InjectWriteError(ENOSPC, 54 + stride * c.height / 2);
+        EXPECT_EQ(image.Save(path.c_str(), GUID_NULL), E_FAIL);
+        gdiplus_testing::InjectWriteError(0, 0);
+        EXPECT_EQ(ListFolder(folder.Path()), "");
     }
 }
