@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
@@ -17,11 +18,14 @@
 #include "platform/gdiplus/ImageBuffer.h"
 #include "platform/win32/CodePage.h"
 #include "platform/win32/LastError.h"
+#include "platform/win32/ParallelParts.h"
 
 namespace {
 
 // No picture we decode needs a file larger than its pixels plus headers.
 constexpr unsigned long long kMaxFileBytes = kMaxImageBytes + (64ull << 20);
+// Less than this is not worth another thread.
+constexpr size_t kReadPerThread = 16 << 20;
 
 std::atomic<int> g_injectedError{0};
 std::atomic<size_t> g_injectAfter{0};
@@ -266,19 +270,40 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
         ::close(fd);
         return OutOfMemory;
     }
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::read(fd, bytes.data.get() + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            const Status status = FromErrno(errno);
-            ::close(fd);
-            return status;
+    // A large file is read a share on each processor, each share faulting
+    // in its own part of the fresh memory.
+    struct Share {
+        size_t size = 0, done = 0;
+        int error = 0;
+    };
+    std::array<Share, kMostParts> shares{};
+    RunInParts(size, kReadPerThread, 4096, [&](size_t part, size_t begin, size_t end) {
+        Share& share = shares[part];
+        share.size = end - begin;
+        while (share.done < share.size) {
+            const ssize_t n =
+                ::pread(fd, bytes.data.get() + begin + share.done, share.size - share.done,
+                        static_cast<off_t>(begin + share.done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                share.error = errno;
+                break;
+            }
+            if (n == 0)
+                break;  // the file shrank while we read it
+            share.done += static_cast<size_t>(n);
         }
-        if (n == 0)
-            break;  // the file shrank while we read it
-        done += static_cast<size_t>(n);
+    });
+    size_t done = 0;
+    for (const Share& share : shares) {
+        if (share.error != 0) {
+            ::close(fd);
+            return FromErrno(share.error);
+        }
+        done += share.done;
+        if (share.done < share.size)
+            break;  // what lies past a short share is not the file's
     }
     bytes.size = done;
     descriptor = fd;

@@ -9,8 +9,8 @@
 // Zeroed memory of the given size, its pages present; null when refused.
 BYTE* AllocateZeroedPixels(size_t bytes);
 
-// Memory of the given size whose contents are undefined until written, for
-// a caller that writes all of it at once. Null when refused.
+// Memory of the given size whose contents are undefined until written; its
+// pages appear as they are first written. Null when refused.
 BYTE* AllocateUninitialisedPixels(size_t bytes);
 
 // Releases memory from either call above, given the size it was asked for.
