@@ -1,4 +1,5 @@
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstring>
@@ -16,6 +17,15 @@ namespace {
 // the adaptive filters keep files far below those of tools that write
 // unfiltered rows. On flat graphics every level is quick.
 constexpr int kCompressionLevel = 1;
+// Filtered rows (colour and grey of 8 bits and more) are compressed as runs
+// only: the filters leave mostly runs of small differences, which
+// run-length matching finds about as well as a search for repeats, and
+// sooner. On the benchmark picture (4000 x 3000 after halving) the encoder
+// took 15 percent less time and wrote 9.0 MB instead of 11.9 MB; on two
+// photographs it wrote 7 and 14 percent less in half the time; only on a
+// screenshot, full of repeated patterns, did it write a third more. Palette
+// and sub-byte rows, unfiltered, keep the search.
+constexpr int kFilteredRowStrategy = Z_RLE;
 
 constexpr ARGB kOpaqueBlack = 0xFF000000u;
 
@@ -274,6 +284,8 @@ bool GuardedWritePng(png_structp png, png_infop info, const PngLayout* layout, P
         return false;
     png_set_write_fn(png, sink, WriteToSink, FlushSink);
     png_set_compression_level(png, kCompressionLevel);
+    if (layout->colorType != PNG_COLOR_TYPE_PALETTE && layout->bitDepth >= 8)
+        png_set_compression_strategy(png, kFilteredRowStrategy);
     png_set_IHDR(png, info, width, height, layout->bitDepth, layout->colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (layout->colorType == PNG_COLOR_TYPE_PALETTE) {
