@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -164,14 +165,13 @@ bool CanHalveRows(const CDibImage& source, const CDibImage& destination) {
 namespace {
 
 // Destination rows first to last - 1 from their windows.
-void HalveBand(CDibImage& source, CDibImage& destination, int first, int last) {
+void HalveBand(const CDibImage& source, const CDibImage& destination, SourceRows& sourceRows,
+               DestinationRows& destinationRows, int first, int last) {
     const int width = destination.width();
     // Columns -1 .. 2 * width - 1; those the source lacks stay zero.
     const size_t entries = 2 * static_cast<size_t>(width) + 1;
     const int columns = std::min(source.width(), 2 * width);
 
-    SourceRows sourceRows(source);
-    DestinationRows destinationRows(destination);
     std::vector<PackedSums> above(entries), centre(entries), below(entries);
     Summarise(sourceRows, 2 * first - 1, source.height(), columns, above);
     for (int y = first; y < last; ++y) {
@@ -198,18 +198,26 @@ void HalveRows(CDibImage& source, CDibImage& destination, int bands) {
         return;
     // Bands run on threads of their own only where no pixel goes through a
     // borrowed device context, which belongs to one thread at a time.
-    if (LayoutOf(source) != PixelLayout::PlainBytes ||
-        LayoutOf(destination) != PixelLayout::PlainBytes) {
+    if (LayoutOf(source) == PixelLayout::Other || LayoutOf(destination) == PixelLayout::Other)
         bands = 1;
-    }
     bands = std::max(1, std::min(bands, height));
-    std::vector<std::thread> threads;
-    for (int band = 1; band < bands; ++band) {
-        threads.emplace_back(HalveBand, std::ref(source), std::ref(destination),
-                             static_cast<int>(static_cast<long long>(height) * band / bands),
-                             static_cast<int>(static_cast<long long>(height) * (band + 1) / bands));
+    // Every band's rows are made here, on this thread: making indexed rows
+    // borrows the image's device context for a moment to read its colours.
+    std::vector<std::unique_ptr<SourceRows>> sourceRows;
+    std::vector<std::unique_ptr<DestinationRows>> destinationRows;
+    for (int band = 0; band < bands; ++band) {
+        sourceRows.push_back(std::make_unique<SourceRows>(source));
+        destinationRows.push_back(std::make_unique<DestinationRows>(destination));
     }
-    HalveBand(source, destination, 0, height / bands);
+    auto run = [&](int band) {
+        HalveBand(source, destination, *sourceRows[band], *destinationRows[band],
+                  static_cast<int>(static_cast<long long>(height) * band / bands),
+                  static_cast<int>(static_cast<long long>(height) * (band + 1) / bands));
+    };
+    std::vector<std::thread> threads;
+    for (int band = 1; band < bands; ++band)
+        threads.emplace_back(run, band);
+    run(0);
     for (std::thread& thread : threads)
         thread.join();
 }

@@ -31,10 +31,14 @@ int IndexAt(const BYTE* row, int x, int bpp) {
 SourceRows::SourceRows(CDibImage& image) : m_image(image), m_layout(LayoutOf(image)) {
     if (m_layout == PixelLayout::PlainBytes)
         return;
-    // One borrow for the whole run; the filter's single-pixel calls nest inside it.
-    m_dc = m_image.BorrowDC();
-    if (m_layout == PixelLayout::Indexed)
-        GetDIBColorTable(m_dc, 0, 256, m_table);
+    if (m_layout == PixelLayout::Indexed) {
+        // Indexed rows are read as bytes; the context is only needed for the table.
+        GetDIBColorTable(m_image.BorrowDC(), 0, 256, m_table);
+        m_image.ReturnDC();
+    } else {
+        // One borrow for the whole run; the filter's single-pixel calls nest inside it.
+        m_dc = m_image.BorrowDC();
+    }
     // Room for one more pixel than needed: the filter reads four bytes at a time.
     m_row.assign((static_cast<size_t>(image.width()) + 2) * 3, 0);
 }
@@ -74,10 +78,13 @@ const BYTE* SourceRows::Row(int y, int columns, int& bytesPerPixel) {
 DestinationRows::DestinationRows(CDibImage& image) : m_image(image), m_layout(LayoutOf(image)) {
     if (m_layout == PixelLayout::PlainBytes)
         return;
-    m_dc = m_image.BorrowDC();
     if (m_layout == PixelLayout::Indexed) {
-        m_tableSize = static_cast<int>(GetDIBColorTable(m_dc, 0, 256, m_table));
+        // Indexed rows are written as bytes; the context is only needed for the table.
+        m_tableSize = static_cast<int>(GetDIBColorTable(m_image.BorrowDC(), 0, 256, m_table));
+        m_image.ReturnDC();
         m_nearest.resize(kCacheSize);
+    } else {
+        m_dc = m_image.BorrowDC();
     }
     m_row.assign(static_cast<size_t>(image.width()) * 3, 0);
 }

@@ -17,8 +17,11 @@ enum class PixelLayout {
 
 PixelLayout LayoutOf(const CDibImage& image);
 
-// Source rows for the filter. Indexed rows are looked up in the colour table;
-// other rows are read through the platform, one borrow for all of them.
+// Source rows for the filter. Indexed rows are looked up in the colour table,
+// read once on construction; other rows are read through the platform, one
+// borrow of the image's device context for all of them. Objects for plain and
+// indexed rows hold no borrow, so several may work on one image at once, each
+// on its own thread, once made.
 class SourceRows {
 public:
     explicit SourceRows(CDibImage& image);
@@ -40,7 +43,7 @@ private:
 // Destination rows from the filter. Plain rows are written in place; indexed
 // pixels take the nearest colour-table entry (smallest squared distance,
 // lowest index on a tie), as the platform's pixel write does; other pixels
-// are written through the platform.
+// are written through the platform, under one borrow as for the source.
 class DestinationRows {
 public:
     explicit DestinationRows(CDibImage& image);

@@ -273,22 +273,40 @@ TEST(HalveImageTest, RowPathGivesTheSameDestinationAsThePerPixelPath) {
 
 TEST(HalveImageTest, BandsFilledSideBySideGiveTheRowsOfOnePass) {
     std::mt19937 random(7);
-    for (WORD bpp : {24, 32}) {
+    for (WORD bpp : {24, 32, 8, 4, 1}) {
+        SCOPED_TRACE(bpp);
         CDibImage source;
         ASSERT_TRUE(source.Create(301, 203, bpp, BI_RGB, nullptr, 0));
         Randomise(source, random, 30);
         CDibImage single, banded;
         ASSERT_TRUE(single.Create(150, 101, bpp, BI_RGB, nullptr, 0));
         ASSERT_TRUE(banded.Create(150, 101, bpp, BI_RGB, nullptr, 0));
+        if (bpp <= 8) {
+            // Both destinations get the same random table.
+            Randomise(single, random, 0);
+            RGBQUAD table[256];
+            GetDIBColorTable(single.BorrowDC(), 0, 256, table);
+            single.ReturnDC();
+            banded.SetColorTable(0, 1u << bpp, table);
+        }
         HalveRows(source, single, 1);
+        // Whole bytes of pixels, then the pixels' bits of a last partial byte.
+        const int wholeBytes = 150 * bpp / 8;
+        const BYTE lastBits = static_cast<BYTE>(0xFF00 >> (150 * bpp % 8));
         for (int bands : {2, 3, 7, 101, 500}) {
             std::memset(banded.firstRow() + 100 * banded.pitch(), 0xAB, 101 * -banded.pitch());
             HalveRows(source, banded, bands);
             for (int y = 0; y < 101; ++y) {
-                ASSERT_EQ(0, std::memcmp(single.firstRow() + y * single.pitch(),
-                                         banded.firstRow() + y * banded.pitch(), 150 * bpp / 8))
-                    << bands << " bands, row " << y;
+                const BYTE* one = single.firstRow() + y * single.pitch();
+                const BYTE* many = banded.firstRow() + y * banded.pitch();
+                ASSERT_EQ(0, std::memcmp(one, many, wholeBytes)) << bands << " bands, row " << y;
+                if (lastBits != 0) {
+                    ASSERT_EQ(one[wholeBytes] & lastBits, many[wholeBytes] & lastBits)
+                        << bands << " bands, row " << y;
+                }
             }
+            EXPECT_EQ(source.borrowCount(), 0);
+            EXPECT_EQ(banded.borrowCount(), 0);
         }
     }
 }
