@@ -25,7 +25,7 @@ namespace {
 // No picture we decode needs a file larger than its pixels plus headers.
 constexpr unsigned long long kMaxFileBytes = kMaxImageBytes + (64ull << 20);
 // Less than this is not worth another thread.
-constexpr size_t kReadPerThread = 16 << 20;
+constexpr size_t kReadPerThread = 4 << 20;
 
 std::atomic<int> g_injectedError{0};
 std::atomic<size_t> g_injectAfter{0};

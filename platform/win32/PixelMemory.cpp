@@ -11,7 +11,7 @@ namespace {
 // From this size a block is mapped rather than taken from the heap.
 constexpr size_t kMappedFrom = 1 << 20;
 // Less than this is not worth another thread.
-constexpr size_t kPopulatedPerThread = 16 << 20;
+constexpr size_t kPopulatedPerThread = 4 << 20;
 constexpr size_t kPage = 4096;
 
 BYTE* Map(size_t bytes) {

@@ -14,7 +14,7 @@ TEST(FileIoTest, ReadWholeFileReturnsEveryByteInOrderWhateverItsSize) {
     char folder[] = "/tmp/dorvalune-fileio-XXXXXX";
     ASSERT_NE(::mkdtemp(folder), nullptr);
     const std::string path = std::string(folder) + "/file";
-    // Around the sizes where the file is read in one, two and four shares.
+    // Sizes read in one share and in as many as there are processors.
     for (const size_t size : {size_t{0}, size_t{1}, size_t{(1 << 20) - 1}, size_t{(32 << 20) + 3},
                               size_t{(64 << 20) + 4097}}) {
         SCOPED_TRACE(size);
