@@ -24,8 +24,9 @@ TEST(FileIoTest, ReadWholeFileReturnsEveryByteInOrderWhateverItsSize) {
             b = static_cast<BYTE>(random());
         FILE* out = std::fopen(path.c_str(), "wb");
         ASSERT_NE(out, nullptr);
-        if (size > 0)
+        if (size > 0) {
             ASSERT_EQ(std::fwrite(data.data(), 1, size, out), size);
+        }
         std::fclose(out);
 
         int descriptor = -1;
@@ -33,8 +34,9 @@ TEST(FileIoTest, ReadWholeFileReturnsEveryByteInOrderWhateverItsSize) {
         ASSERT_EQ(ReadWholeFile(path, descriptor, bytes), Ok);
         ::close(descriptor);
         ASSERT_EQ(bytes.size, size);
-        if (size > 0)
+        if (size > 0) {
             EXPECT_EQ(std::memcmp(bytes.data.get(), data.data(), size), 0);
+        }
     }
     std::remove(path.c_str());
     ::rmdir(folder);
