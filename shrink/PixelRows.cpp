@@ -1,5 +1,8 @@
 #include "shrink/PixelRows.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "image/CDibImage.h"
 #include "platform/win32/Gdi.h"
 
@@ -80,8 +83,15 @@ DestinationRows::DestinationRows(CDibImage& image) : m_image(image), m_layout(La
         return;
     if (m_layout == PixelLayout::Indexed) {
         // Indexed rows are written as bytes; the context is only needed for the table.
-        m_tableSize = static_cast<int>(GetDIBColorTable(m_image.BorrowDC(), 0, 256, m_table));
+        RGBQUAD table[256];
+        m_tableSize = static_cast<int>(GetDIBColorTable(m_image.BorrowDC(), 0, 256, table));
         m_image.ReturnDC();
+        for (int i = 0; i < 256; ++i) {
+            // Entries past the table lie too far away for any colour to pick.
+            m_red[i] = i < m_tableSize ? table[i].rgbRed : kOutOfReach;
+            m_green[i] = i < m_tableSize ? table[i].rgbGreen : kOutOfReach;
+            m_blue[i] = i < m_tableSize ? table[i].rgbBlue : kOutOfReach;
+        }
         m_nearest.resize(kCacheSize);
     } else {
         m_dc = m_image.BorrowDC();
@@ -130,18 +140,21 @@ BYTE DestinationRows::NearestIndex(COLORREF colour) {
     CachedAnswer& cached = m_nearest[((colour * 0x9E3779B1u) >> 16) & (kCacheSize - 1)];
     if (cached.colour == colour)
         return cached.index;
+    if (m_tableSize == 0)
+        return 0;
     const int r = GetRValue(colour), g = GetGValue(colour), b = GetBValue(colour);
-    int best = 0;
-    long bestDistance = -1;
-    for (int i = 0; i < m_tableSize; ++i) {
-        const long dr = m_table[i].rgbRed - r, dg = m_table[i].rgbGreen - g,
-                   db = m_table[i].rgbBlue - b;
-        const long distance = dr * dr + dg * dg + db * db;
-        if (bestDistance < 0 || distance < bestDistance) {
-            bestDistance = distance;
-            best = i;
-        }
+    // Every distance first, then the first entry at the least of them: the
+    // lowest index wins a tie.
+    int distances[256];
+    int least = INT_MAX;
+    for (int i = 0; i < 256; ++i) {
+        const int dr = m_red[i] - r, dg = m_green[i] - g, db = m_blue[i] - b;
+        distances[i] = dr * dr + dg * dg + db * db;
+        least = std::min(least, distances[i]);
     }
+    int best = 0;
+    while (distances[best] != least)
+        ++best;
     cached = {colour, static_cast<BYTE>(best)};
     return static_cast<BYTE>(best);
 }

@@ -62,8 +62,11 @@ private:
     CDibImage& m_image;
     PixelLayout m_layout;
     HDC m_dc = nullptr;
-    RGBQUAD m_table[256]{};
     int m_tableSize = 0;
+    // The table's channels apart, all 256 entries, for a search the compiler
+    // can vectorise; entries past the table hold kOutOfReach.
+    static constexpr int kOutOfReach = 4096;
+    int m_red[256]{}, m_green[256]{}, m_blue[256]{};
     std::vector<BYTE> m_row;
     // Averages repeat a lot: a direct-mapped cache of recent answers keeps
     // most colours from being searched for again.
