@@ -8,9 +8,10 @@
 #include <string>
 #include <thread>
 
+#include "platform/win32/ParallelParts.h"
+
 unsigned DefaultJobCount() {
-    const unsigned processors = std::thread::hardware_concurrency();
-    return processors == 0 ? 1 : processors;
+    return static_cast<unsigned>(ProcessorCount());
 }
 
 void RunInParallel(const std::vector<CString>& files, unsigned jobs,

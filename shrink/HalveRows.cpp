@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 
 #include "image/CDibImage.h"
+#include "platform/win32/ParallelParts.h"
 #include "shrink/PixelRows.h"
 
 namespace {
@@ -226,7 +227,7 @@ int DefaultBandCount(const CDibImage& destination) {
     // Small pictures are not worth a thread.
     constexpr long long kPixelsPerBand = 1 << 20;
     const long long pixels = static_cast<long long>(destination.width()) * destination.height();
-    const unsigned processors = std::thread::hardware_concurrency();
     return static_cast<int>(std::max(
-        1LL, std::min<long long>(processors == 0 ? 1 : processors, pixels / kPixelsPerBand)));
+        1LL,
+        std::min<long long>(static_cast<long long>(ProcessorCount()), pixels / kPixelsPerBand)));
 }

@@ -5,11 +5,15 @@
 #include <thread>
 #include <vector>
 
+size_t ProcessorCount() {
+    static const size_t processors = std::max(1u, std::thread::hardware_concurrency());
+    return processors;
+}
+
 void RunInParts(size_t size, size_t minPart, size_t alignment,
                 const std::function<void(size_t, size_t, size_t)>& work) {
-    const size_t processors = std::max(1u, std::thread::hardware_concurrency());
     const size_t parts = std::max<size_t>(
-        1, std::min({processors, kMostParts, size / std::max<size_t>(minPart, 1)}));
+        1, std::min({ProcessorCount(), kMostParts, size / std::max<size_t>(minPart, 1)}));
     std::vector<size_t> starts;
     for (size_t part = 0; part < parts; ++part) {
         const size_t start = size / parts * part / alignment * alignment;

@@ -4,6 +4,10 @@
 #include <cstddef>
 #include <functional>
 
+// The processors this process may use, at least 1; read once, as asking
+// the system costs a file read every time.
+size_t ProcessorCount();
+
 // Beyond this many parts the memory, not the processors, sets the pace.
 constexpr size_t kMostParts = 4;
 
