@@ -3,8 +3,8 @@
 pick instead, on the same inputs, side by side in one run.
 
 Makes its inputs, runs every case a few times after a warm-up on a fresh copy
-of the input (the copy is not timed), and prints the median wall time, the
-peak resident memory and the ratio to each peer.
+of the input (the copy is not timed), the tools taking turns, and prints the
+median wall time, the peak resident memory and the ratio to each peer.
 
     bench/compare.py [--runs N] [--work DIR] [--shrink PATH] [--only TEXT]
 
@@ -79,27 +79,41 @@ def run_once(command, cwd):
     return elapsed, kib / 1024.0
 
 
-def measure(name, source, command_for, runs, work):
-    """Median time and peak memory of a command over fresh copies of source."""
+def measure(source, commands, runs, work):
+    """Median time and peak memory of each command over fresh copies of source.
+
+    The commands take turns, one run each per round, so that each meets the
+    machine in the same state: a tool that flushes its files to disk waits
+    longer right after others have written much."""
     scratch = os.path.join(work, "scratch")
-    times, peaks = [], []
+    times = {name: [] for name in commands}
+    peaks = {name: [] for name in commands}
+    failed = {}
     for attempt in range(runs + 1):
-        shutil.rmtree(scratch, ignore_errors=True)
-        os.makedirs(scratch)
-        if os.path.isdir(source):
-            target = os.path.join(scratch, "in")
-            shutil.copytree(source, target)
-        else:
-            target = os.path.join(scratch, os.path.basename(source))
-            shutil.copy(source, target)
-        command = command_for(target)
-        subprocess.run(["sync"])
-        elapsed, peak = run_once(command, scratch)
-        if attempt > 0:  # the first run warms the caches
-            times.append(elapsed)
-            peaks.append(peak)
+        for name, command_for in commands.items():
+            if name in failed:
+                continue
+            shutil.rmtree(scratch, ignore_errors=True)
+            os.makedirs(scratch)
+            if os.path.isdir(source):
+                target = os.path.join(scratch, "in")
+                shutil.copytree(source, target)
+            else:
+                target = os.path.join(scratch, os.path.basename(source))
+                shutil.copy(source, target)
+            subprocess.run(["sync"])
+            try:
+                elapsed, peak = run_once(command_for(target), scratch)
+            except RuntimeError as error:
+                failed[name] = error
+                continue
+            if attempt > 0:  # the first round warms the caches
+                times[name].append(elapsed)
+                peaks[name].append(peak)
     shutil.rmtree(scratch, ignore_errors=True)
-    return statistics.median(times), max(peaks)
+    results = {name: (statistics.median(times[name]), max(peaks[name]))
+               for name in commands if name not in failed}
+    return results, failed
 
 
 def main():
@@ -143,15 +157,14 @@ def main():
             continue
         source = os.path.join(args.work, name)
         print("\n%s (%d runs, median)" % (title, args.runs))
-        results = {}
-        for peer, command in peers.items():
+        for peer in peers:
             if not available[peer]:
                 print("  %-18s not installed" % peer)
-                continue
-            try:
-                results[peer] = measure(peer, source, command, args.runs, args.work)
-            except RuntimeError as error:
-                print("  %-18s failed: %s" % (peer, error))
+        results, failed = measure(
+            source, {peer: command for peer, command in peers.items() if available[peer]},
+            args.runs, args.work)
+        for peer, error in failed.items():
+            print("  %-18s failed: %s" % (peer, error))
         ours = results.get("dorvalune-shrink")
         for peer, (seconds, peak) in results.items():
             ratio = "" if ours is None or peer == "dorvalune-shrink" else \
@@ -163,10 +176,11 @@ def main():
         return 0
     print("\n%s (%d runs, median)" % (title, args.runs))
     folder = os.path.join(args.work, "sprites")
-    results = {}
-    for label, tool in (("dorvalune-shrink", "dorvalune"), ("gm mogrify -sample", "gm"),
-                        ("mogrify -sample", "im")):
-        results[label] = measure(label, folder, sprites(tool), args.runs, args.work)
+    results, failed = measure(folder, {label: sprites(tool) for label, tool in (
+        ("dorvalune-shrink", "dorvalune"), ("gm mogrify -sample", "gm"),
+        ("mogrify -sample", "im"))}, args.runs, args.work)
+    for label, error in failed.items():
+        print("  %-18s failed: %s" % (label, error))
     ours = results["dorvalune-shrink"][0]
     for label, (seconds, peak) in results.items():
         ratio = "" if label == "dorvalune-shrink" else "  dorvalune/peer %.2f" % (ours / seconds)

@@ -1,5 +1,7 @@
 #include "cli/ParallelJobs.h"
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <condition_variable>
 #include <map>
@@ -10,8 +12,16 @@
 
 #include "platform/win32/ParallelParts.h"
 
-unsigned DefaultJobCount() {
-    return static_cast<unsigned>(ProcessorCount());
+unsigned DefaultJobCount(const std::vector<CString>& files) {
+    const unsigned processors = static_cast<unsigned>(ProcessorCount());
+    for (const CString& file : files) {
+        struct stat info;
+        if (::stat(file.GetString(), &info) == 0 &&
+            static_cast<unsigned long long>(info.st_size) >= kSmallFileBytes) {
+            return processors;
+        }
+    }
+    return 4 * processors;
 }
 
 void RunInParallel(const std::vector<CString>& files, unsigned jobs,

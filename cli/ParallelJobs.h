@@ -8,7 +8,12 @@
 
 #include "shrink/ShrinkFile.h"
 
-unsigned DefaultJobCount();
+// How many files to work on at once when the user does not say: one per
+// processor; four per processor when every file is small (under
+// kSmallFileBytes), as such a job spends most of its time waiting for the
+// disk to take the new file, and the file system takes several in one go.
+constexpr unsigned long long kSmallFileBytes = 4ull << 20;
+unsigned DefaultJobCount(const std::vector<CString>& files);
 
 // Calls report for every file in the order given, as soon as that file and
 // all before it are done.

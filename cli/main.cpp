@@ -23,7 +23,8 @@ const char kUsage[] =
     "green 0, blue 128 is treated as transparent.\n"
     "\n"
     "  --quiet     report only the files that were passed over\n"
-    "  --jobs N    shrink up to N files at once (default: one per processor)\n"
+    "  --jobs N    shrink up to N files at once (default: one per processor,\n"
+    "              four per processor when every file is under 4 MiB)\n"
     "  --help      show this text\n"
     "  --version   show the version\n"
     "\n"
@@ -117,7 +118,7 @@ bool ParseJobs(const char* text, unsigned& jobs) {
 
 int main(int argc, char** argv) {
     bool quiet = false;
-    unsigned jobs = DefaultJobCount();
+    unsigned jobs = 0;  // not given
     std::vector<CString> files;
     bool options = true;
     for (int i = 1; i < argc; ++i) {
@@ -154,6 +155,8 @@ int main(int argc, char** argv) {
         return kUsageError;
     }
 
+    if (jobs == 0)
+        jobs = DefaultJobCount(files);
     bool allShrunk = true;
     RunInParallel(files, jobs, [&](const CString& path, const ShrinkReport& report) {
         Report(path, report, quiet);
