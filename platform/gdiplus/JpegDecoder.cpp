@@ -17,6 +17,19 @@ constexpr int kMaxScans = 100;
 // for backing store, which this build lacks, and the decode fails.
 constexpr long kMaxWorkingBytes = 1L << 30;
 
+// A sequential Huffman-coded scan spends at least two bits (a DC code and an
+// end-of-block code) on every 8 x 8 block of a component, and a component,
+// however subsampled, has a block for every 32 x 32 pixels or fewer. A file
+// smaller than that cannot hold the picture it declares: it is damaged, and
+// refusing it before allocating keeps a few bytes from claiming gigabytes.
+bool CanHoldItsBlocks(const jpeg_decompress_struct& info, size_t fileBytes) {
+    if (info.progressive_mode || info.arith_code)
+        return true;  // these can code runs of empty blocks in a few bits
+    const unsigned long long blocks =
+        ((info.image_width + 31ull) / 32) * ((info.image_height + 31ull) / 32);
+    return blocks / 4 <= fileBytes;
+}
+
 // Everything the setjmp functions touch lives here, as plain data.
 struct JpegDecoder {
     jpeg_decompress_struct info;
@@ -149,6 +162,11 @@ Status DecodeJpeg(const BYTE* data, size_t size, ImageBuffer& out) {
             return NotImplemented;
     }
 
+    // Beyond the library's bound first, as for every format; then damage.
+    if (static_cast<unsigned long long>(info.image_width) * info.image_height > kMaxImagePixels)
+        return ValueOverflow;
+    if (!CanHoldItsBlocks(info, size))
+        return InvalidParameter;
     ImageBuffer picture;
     if (Status status = picture.Allocate(format, info.image_width, info.image_height);
         status != Ok) {

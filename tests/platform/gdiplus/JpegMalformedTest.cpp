@@ -125,6 +125,7 @@ TEST(JpegDecoder, StopsProgressionsWithMoreThanAHundredScans) {
 TEST(JpegDecoder, GivesEachMalformedFixtureItsStatus) {
     ExpectMalformedFixtures("jpeg", Decode,
                             {{"quantisation_table_missing.jpg", InvalidParameter},
+                             {"huge_frame_in_a_few_bytes.jpg", InvalidParameter},
                              {"scan_before_frame.jpg", InvalidParameter}});
 }
 
