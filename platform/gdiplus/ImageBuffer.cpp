@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height) {
+Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height, Pages pages) {
     const UINT bits = GetPixelFormatSize(format);
     if (width == 0 || height == 0 || bits == 0)
         return InvalidParameter;
@@ -11,7 +11,8 @@ Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height) {
     if (pixels > kMaxImagePixels || stride > 0x7FFFFFFFull || stride * height > kMaxImageBytes) {
         return ValueOverflow;
     }
-    BYTE* memory = AllocateZeroedPixels(stride * height);
+    BYTE* memory = pages == Pages::Present ? AllocateZeroedPixels(stride * height)
+                                           : AllocateZeroedPixelsOnDemand(stride * height);
     if (memory == nullptr)
         return OutOfMemory;
     pixels_ = PixelBlock(memory, PixelMemoryDeleter{stride * height});

@@ -39,7 +39,10 @@ public:
     // Checks the size against the bounds above, then allocates zeroed rows.
     // Returns InvalidParameter for an empty or unsupported request, ValueOverflow
     // beyond the bounds, OutOfMemory when the heap refuses.
-    Status Allocate(PixelFormat format, UINT width, UINT height);
+    // Pages::OnDemand leaves the pages to appear as rows are written, for a
+    // decoder that learns only while writing rows that the data is damaged.
+    enum class Pages { Present, OnDemand };
+    Status Allocate(PixelFormat format, UINT width, UINT height, Pages pages = Pages::Present);
 
     // Takes a block of bytes that already holds the rows, such as a file
     // read whole, without copying: row 0 starts firstRowOffset bytes into

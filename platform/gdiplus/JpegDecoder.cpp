@@ -168,7 +168,10 @@ Status DecodeJpeg(const BYTE* data, size_t size, ImageBuffer& out) {
     if (!CanHoldItsBlocks(info, size))
         return InvalidParameter;
     ImageBuffer picture;
-    if (Status status = picture.Allocate(format, info.image_width, info.image_height);
+    // A damaged file shows only while its rows are read, and a few bytes of
+    // it may declare a picture of gigabytes: the memory appears row by row.
+    if (Status status = picture.Allocate(format, info.image_width, info.image_height,
+                                         ImageBuffer::Pages::OnDemand);
         status != Ok) {
         return status;
     }

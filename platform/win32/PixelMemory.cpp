@@ -40,6 +40,12 @@ BYTE* AllocateZeroedPixels(size_t bytes) {
     return p;
 }
 
+BYTE* AllocateZeroedPixelsOnDemand(size_t bytes) {
+    if (bytes < kMappedFrom)
+        return static_cast<BYTE*>(std::calloc(bytes, 1));
+    return Map(bytes);
+}
+
 BYTE* AllocateUninitialisedPixels(size_t bytes) {
     if (bytes < kMappedFrom)
         return static_cast<BYTE*>(std::malloc(bytes > 0 ? bytes : 1));

@@ -9,6 +9,10 @@
 // Zeroed memory of the given size, its pages present; null when refused.
 BYTE* AllocateZeroedPixels(size_t bytes);
 
+// Zeroed memory of the given size whose pages appear only as they are first
+// written, for a writer that may stop early; null when refused.
+BYTE* AllocateZeroedPixelsOnDemand(size_t bytes);
+
 // Memory of the given size whose contents are undefined until written; its
 // pages appear as they are first written. Null when refused.
 BYTE* AllocateUninitialisedPixels(size_t bytes);

@@ -126,6 +126,7 @@ TEST(JpegDecoder, GivesEachMalformedFixtureItsStatus) {
     ExpectMalformedFixtures("jpeg", Decode,
                             {{"quantisation_table_missing.jpg", InvalidParameter},
                              {"huge_frame_in_a_few_bytes.jpg", InvalidParameter},
+                             {"huge_arithmetic_frame_in_a_few_bytes.jpg", InvalidParameter},
                              {"scan_before_frame.jpg", InvalidParameter}});
 }
 
