@@ -5,7 +5,7 @@
 #
 # Each target keeps its corpus in CORPUS_ROOT/<target> (default: a fresh
 # temporary folder), seeded from the project's own samples and the public
-# suites beside the checkout. Crashes, leaks, timeouts and out-of-memory
+# suites under tests/data. Crashes, leaks, timeouts and out-of-memory
 # inputs are written to CORPUS_ROOT/artifacts/<target>/; the script fails if
 # any target found one.
 set -euo pipefail
@@ -19,14 +19,14 @@ if [ ${#targets[@]} -eq 0 ]; then
   targets=(BmpDecoderFuzz PngDecoderFuzz GifDecoderFuzz JpegDecoderFuzz TiffDecoderFuzz LoadFuzz JobFuzz)
 fi
 
-suites=../shared/testdata
+suites=tests/data
 
 # The seed folders for a target: its format's samples, or every format's
 # for the targets that take any file.
 seeds_for() {
   case $1 in
     BmpDecoderFuzz) echo tests/data/bmp $suites/bmpsuite ;;
-    PngDecoderFuzz) echo tests/data/png $suites/pngsuite ;;
+    PngDecoderFuzz) echo $suites/pngsuite ;;
     GifDecoderFuzz) echo tests/data/gif ;;
     JpegDecoderFuzz) echo tests/data/jpeg ;;
     TiffDecoderFuzz) echo tests/data/tiff ;;

@@ -118,8 +118,3 @@ bool ReadRawTestFile(const std::string& path, RawTestPicture& picture) {
     return true;
 }
 
-void WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-}

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gdiplus/ImageBuffer.h"
+#include "tests/support/TestFiles.h"
 
 // Adds the format (extension ".rawtest") to the codec library once.
 void RegisterRawTestCodec();
@@ -27,4 +28,3 @@ struct RawTestPicture {
 // Reads a file written by the raw encoder; false when it is not one.
 bool ReadRawTestFile(const std::string& path, RawTestPicture& picture);
 
-void WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes);
