@@ -7,6 +7,7 @@
 
 #include "cli/ParallelJobs.h"
 #include "platform/win32/LastError.h"
+#include "res/Version.h"
 #include "shrink/ShrinkFile.h"
 
 namespace {
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return kAllShrunk;
         } else if (options && std::strcmp(arg, "--version") == 0) {
-            std::puts("dorvalune-shrink 1.0.0.1");
+            std::puts("dorvalune-shrink " DORVALUNE_VERSION_TEXT);
             return kAllShrunk;
         } else if (options && std::strcmp(arg, "--quiet") == 0) {
             quiet = true;

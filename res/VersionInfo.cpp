@@ -1,15 +1,16 @@
-// The version record: 1.0.0.1, an application.
+// The version record of the application, from the build's version number.
 #include "res/ResourceData.h"
+#include "res/Version.h"
 
 namespace {
 
 const VersionString kVersionStrings[] = {
     {"FileDescription", "Halves the width and height of image files"},
-    {"FileVersion", "1.0.0.1"},
+    {"FileVersion", DORVALUNE_VERSION_TEXT},
     {"InternalName", "Dorvalune.exe"},
     {"OriginalFilename", "Dorvalune.exe"},
     {"ProductName", "Dorvalune"},
-    {"ProductVersion", "1.0.0.1"},
+    {"ProductVersion", DORVALUNE_VERSION_TEXT},
 };
 
 }  // namespace
@@ -18,10 +19,10 @@ const VS_VERSIONINFO kVersionInfo = {
     {
         VS_FFI_SIGNATURE,
         VS_FFI_STRUCVERSION,
-        0x00010000,  // file version 1.0 ...
-        0x00000001,  // ... .0.1
-        0x00010000,  // product version 1.0 ...
-        0x00000001,  // ... .0.1
+        kVersionMajor << 16 | kVersionMinor,  // file version, high and low half
+        kVersionPatch << 16 | kVersionTweak,
+        kVersionMajor << 16 | kVersionMinor,  // product version
+        kVersionPatch << 16 | kVersionTweak,
         VS_FFI_FILEFLAGSMASK,
         0,  // no flags
         VOS__WINDOWS32,

@@ -8,9 +8,11 @@ class CDibImage;
 // True when both images hold sections.
 bool CanHalveRows(const CDibImage& source, const CDibImage& destination);
 
-// Splits the destination into bands of rows that are filled side by side
-// when both images hold plain bytes; each band gives exactly the rows that
-// one pass would.
+// Splits the destination into bands of rows that are filled side by side on
+// threads of their own, unless a pixel of either image has to go through the
+// platform's single-pixel calls (16-bit and unusual masks), whose device
+// context belongs to one thread at a time; then one band does it all. Each
+// band gives exactly the rows that one pass would.
 void HalveRows(CDibImage& source, CDibImage& destination, int bands = 1);
 
 // One band a processor for large pictures, else one.
