@@ -1,43 +1,62 @@
-# make run   - install dependencies, build, start the program
-# make test  - install dependencies, build, run every test
-# make asan  - the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
-# make bench - the micro-benchmarks
+# make run     - install what building needs, build, start the program
+# make test    - install what the tests need too, build, run every test
+# make asan    - the tests again under AddressSanitizer and UndefinedBehaviorSanitizer
+# make bench   - the micro-benchmarks
 # make compare - the whole job against GraphicsMagick, ImageMagick and libvips
+# make fuzz    - the libFuzzer targets (clang)
+# make format  - check that every source follows .clang-format
+#
+# CMAKE_FLAGS adds options to every configuration (CI: -DDORVALUNE_WERROR=ON).
+# A build folder is configured again only when one of its options changes.
 
 JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+RELEASE = -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 
-.PHONY: deps build run test asan bench compare fuzz clean
+.PHONY: build run test asan bench compare fuzz format clean
 
-deps:
-	@scripts/install-deps
-
-build: deps
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build build -j $(JOBS)
+# The programs only: no GoogleTest or benchmark library needed.
+build:
+	@scripts/install-deps build
+	@scripts/configure build $(RELEASE) $(if $(wildcard build/build.ninja),,-DDORVALUNE_TESTS=OFF -DDORVALUNE_BENCH=OFF)
+	cmake --build build -j $(JOBS) --target dorvalune dorvalune-shrink
 
 run: build
 	./build/app/dorvalune
 
-test: build
+test:
+	@scripts/install-deps test
+	@scripts/configure build $(RELEASE) -DDORVALUNE_TESTS=ON
+	cmake --build build -j $(JOBS)
 	cd build && ctest --output-on-failure -j $(JOBS)
 
-asan: deps
-	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDORVALUNE_SANITIZE=ON \
-	  -DDORVALUNE_BENCH=OFF -DCMAKE_CXX_FLAGS_DEBUG="-O1 -g"
+asan:
+	@scripts/install-deps test
+	@scripts/configure build-asan -DCMAKE_BUILD_TYPE=Debug -DDORVALUNE_SANITIZE=ON \
+	  -DDORVALUNE_TESTS=ON -DDORVALUNE_BENCH=OFF "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -g" $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --output-on-failure -j $(JOBS)
 
-bench: build
+bench:
+	@scripts/install-deps build bench
+	@scripts/configure build $(RELEASE) -DDORVALUNE_BENCH=ON
+	cmake --build build -j $(JOBS) --target dorvalune_bench
 	./build/bench/dorvalune_bench
 
 compare: build
+	@scripts/install-deps compare
 	/usr/bin/python3 bench/compare.py
 
-fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DDORVALUNE_FUZZ=ON -DDORVALUNE_TESTS=OFF -DDORVALUNE_BENCH=OFF -DDORVALUNE_GUI=OFF
+fuzz:
+	@scripts/install-deps build fuzz
+	CC=clang CXX=clang++ scripts/configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DDORVALUNE_FUZZ=ON -DDORVALUNE_TESTS=OFF -DDORVALUNE_BENCH=OFF -DDORVALUNE_GUI=OFF $(CMAKE_FLAGS)
 	cmake --build build-fuzz -j $(JOBS)
+
+format:
+	@scripts/install-deps format
+	git ls-files '*.cpp' '*.h' '*.c' | grep -v '^tests/data/' | xargs clang-format --dry-run --Werror
 
 clean:
 	rm -rf build build-asan build-fuzz

@@ -117,4 +117,3 @@ bool ReadRawTestFile(const std::string& path, RawTestPicture& picture) {
     }
     return true;
 }
-

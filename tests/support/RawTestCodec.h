@@ -27,4 +27,3 @@ struct RawTestPicture {
 
 // Reads a file written by the raw encoder; false when it is not one.
 bool ReadRawTestFile(const std::string& path, RawTestPicture& picture);
-
