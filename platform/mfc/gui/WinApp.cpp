@@ -5,6 +5,7 @@
 #include <wx/log.h>
 #include <wx/msgdlg.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/mfc/gui/User32.h"
@@ -131,8 +132,14 @@ void AfxWinTerm() {
 
 int AfxWinMain(int argc, char** argv) {
     CWinApp* app = AfxGetApp();
-    if (app == nullptr || !AfxWinInit(argc, argv))
+    if (app == nullptr)
         return -1;
+    if (!AfxWinInit(argc, argv)) {
+        // The toolkit's own start fails without a word when it has no display.
+        std::fprintf(stderr, "%s: cannot open the display; is DISPLAY set?\n",
+                     ProgramName(argc > 0 ? argv[0] : "dorvalune").c_str());
+        return 1;
+    }
     const int code = app->InitInstance() ? app->Run() : app->ExitInstance();
     AfxWinTerm();
     return code;
