@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/gdiplus/CodecRegistry.h"
+#include "tests/fakes/GdiplusFakes.h"
 
 namespace {
 
@@ -117,4 +117,3 @@ bool ReadRawTestFile(const std::string& path, RawTestPicture& picture) {
     }
     return true;
 }
-
