@@ -1,13 +1,11 @@
 #include "tests/fakes/GdiplusFakes.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
 
 #include "platform/gdiplus/GdiplusStartup.h"
-#include "platform/win32/Host.h"
+#include "platform/host/System.h"
 
 namespace {
 
@@ -37,26 +35,27 @@ std::vector<CodecEntry>& Table() {
 namespace host {
 ssize_t Writev(int fd, const iovec* pieces, int count) {
     if (g_writeError.load() == 0)
-        return ::writev(fd, pieces, count);
+        return host::system::Writev(fd, pieces, count);
     // As far as the limit, then the error.
     const size_t room = g_writeAfter.load() - std::min(t_written, g_writeAfter.load());
     if (room == 0) {
         errno = g_writeError.load();
         return -1;
     }
-    const ssize_t n = ::write(fd, pieces[0].iov_base, std::min(room, pieces[0].iov_len));
+    const iovec piece = {pieces[0].iov_base, std::min(room, pieces[0].iov_len)};
+    const ssize_t n = host::system::Writev(fd, &piece, 1);
     t_written += n > 0 ? static_cast<size_t>(n) : 0;
     return n;
 }
 int Fsync(int fd) {
-    return Fails(WriteStep::Sync) ? -1 : ::fsync(fd);
+    return Fails(WriteStep::Sync) ? -1 : host::system::Fsync(fd);
 }
 int Close(int fd) {
     t_written = 0;
-    return ::close(fd) != 0 || Fails(WriteStep::Close) ? -1 : 0;
+    return host::system::Close(fd) != 0 || Fails(WriteStep::Close) ? -1 : 0;
 }
 int Rename(const char* from, const char* to) {
-    return Fails(WriteStep::Rename) ? -1 : ::rename(from, to);
+    return Fails(WriteStep::Rename) ? -1 : host::system::Rename(from, to);
 }
 Status GdiplusStarting() {
     g_startups.fetch_add(1);

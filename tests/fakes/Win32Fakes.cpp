@@ -1,27 +1,17 @@
 #include "tests/fakes/Win32Fakes.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <unistd.h>
+#include <string>
 
-#include <cstring>
-
-#include "platform/win32/Host.h"
-#include "platform/win32/Version.h"
+#include "platform/host/System.h"
 
 namespace {
 
-constexpr win32_testing::RenameCalls kSystemCalls = {
-    [](const char* from, const char* to) {
-        return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
-    },
-    [](const char* from, const char* to) { return ::linkat(AT_FDCWD, from, AT_FDCWD, to, 0); },
-    ::unlink};
-constexpr host::WindowsVersion kNt61 = {VER_PLATFORM_WIN32_NT, 6, 1, 7601};
+constexpr win32_testing::RenameCalls kSystemCalls = {host::system::RenameNoReplace,
+                                                     host::system::Link, host::system::Unlink};
 
 constinit win32_testing::RenameCalls g_calls = kSystemCalls;
-constinit host::WindowsVersion g_version = kNt61;
-char g_codePageText[32] = "65001";
+constinit host::WindowsVersion g_version = host::system::ReportedWindowsVersion();
+std::string g_codePageText = host::system::AnsiCodePageText();
 
 }  // namespace
 
@@ -39,7 +29,7 @@ WindowsVersion ReportedWindowsVersion() {
     return g_version;
 }
 const char* AnsiCodePageText() {
-    return g_codePageText;
+    return g_codePageText.c_str();
 }
 }  // namespace host
 
@@ -56,12 +46,12 @@ void SetReportedVersion(DWORD platformId, DWORD majorVersion, DWORD minorVersion
     g_version = {platformId, majorVersion, minorVersion, 0};
 }
 void ResetReportedVersion() {
-    g_version = kNt61;
+    g_version = host::system::ReportedWindowsVersion();
 }
 void SetAnsiCodePageText(const char* text) {
-    std::strncpy(g_codePageText, text, sizeof(g_codePageText) - 1);
+    g_codePageText = text;
 }
 void ResetLocaleAnswers() {
-    SetAnsiCodePageText("65001");
+    SetAnsiCodePageText(host::system::AnsiCodePageText());
 }
 }  // namespace win32_testing

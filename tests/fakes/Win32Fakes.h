@@ -24,7 +24,7 @@ RenameCalls SetRenameCalls(const RenameCalls& calls);
 void SetReportedVersion(DWORD platformId, DWORD majorVersion, DWORD minorVersion);
 void ResetReportedVersion();
 
-// The text GetLocaleInfoA answers for the ANSI code page (up to 31 bytes).
+// The text GetLocaleInfoA answers for the ANSI code page.
 void SetAnsiCodePageText(const char* text);
 void ResetLocaleAnswers();
 
