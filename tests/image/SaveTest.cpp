@@ -140,12 +140,6 @@ TEST(SaveTest, AFailedSaveLeavesTheEarlierFileAndNothingElse) {
         EXPECT_EQ(ListFolder(folder.Path()), "a.rawtest") << c.what;
         EXPECT_EQ(ReadFileBytes(path), Bytes({'o', 'l', 'd'})) << c.what;
     }
-    if (::geteuid() != 0) {
-        ::chmod(folder.Path().c_str(), 0500);
-        EXPECT_EQ(image.Save(path.c_str(), GUID_NULL), E_FAIL) << "a folder without write access";
-        ::chmod(folder.Path().c_str(), 0700);
-        EXPECT_EQ(ReadFileBytes(path), Bytes({'o', 'l', 'd'}));
-    }
     ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
     RawTestPicture replaced;
     EXPECT_TRUE(ReadRawTestFile(path, replaced));
