@@ -20,14 +20,14 @@ HRESULT StatusFromError(DWORD error) {
     return kWin32Facility | static_cast<HRESULT>(error & 0xFFFF);
 }
 
-[[noreturn]] void ThrowConversionFailure(DWORD error) {
+}  // namespace
+
+void ThrowConversionFailure(DWORD error) {
     const HRESULT status = StatusFromError(error);
     if (status == E_OUTOFMEMORY)
         AfxThrowMemoryException();
     AfxThrowOleException(status);
 }
-
-}  // namespace
 
 CWideText::CWideText(LPCSTR text, UINT codePage) : m_text(nullptr) {
     if (text == nullptr)

@@ -6,6 +6,11 @@
 
 #include "platform/win32/WinTypes.h"
 
+// What a failed conversion raises for the last error it left: the memory
+// exception for E_OUTOFMEMORY (or ERROR_OUTOFMEMORY), else the OLE exception
+// with the error as a status in the Win32 facility, a status staying as it is.
+[[noreturn]] void ThrowConversionFailure(DWORD error);
+
 class CWideText {
 public:
     // UTF-16 units held inline, the terminating zero included.

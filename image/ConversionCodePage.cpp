@@ -39,11 +39,10 @@ UINT ChooseCodePageRule() {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof(version);
     GetVersionExA(&version);
-    // NT 5 and later convert in the thread's ANSI code page; earlier systems
-    // have none of their own, so the locale's default stands in for it.
-    const bool threadCodePage =
-        version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5;
-    const RuleEntry& rule = threadCodePage ? kConstantRule : kLocaleRule;
+    const RuleEntry& rule =
+        CodePageRuleFor(version.dwPlatformId, version.dwMajorVersion) == &ConstantCodePageRule
+            ? kConstantRule
+            : kLocaleRule;
     InterlockedExchangePointer(&g_rule, ToSlot(rule));
     return rule.run();
 }
@@ -52,6 +51,11 @@ UINT ChooseCodePageRule() {
 
 UINT GetConversionCodePage() {
     return StoredRule()();
+}
+
+CodePageRule CodePageRuleFor(DWORD platformId, DWORD majorVersion) {
+    return platformId == VER_PLATFORM_WIN32_NT && majorVersion >= 5 ? &ConstantCodePageRule
+                                                                    : &LocaleCodePageRule;
 }
 
 UINT ConstantCodePageRule() {
@@ -72,15 +76,3 @@ UINT LocaleCodePageRule() {
     // A locale without an ANSI code page of its own says 0.
     return codePage != 0 ? codePage : GetACP();
 }
-
-namespace conversion_testing {
-
-CodePageRule CurrentRule() {
-    return StoredRule();
-}
-
-void ResetConversionCodePage() {
-    InterlockedExchangePointer(&g_rule, ToSlot(kChooser));
-}
-
-}  // namespace conversion_testing

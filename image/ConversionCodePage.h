@@ -16,9 +16,7 @@ UINT ConstantCodePageRule();
 // system's. Asked afresh at every call.
 UINT LocaleCodePageRule();
 
-namespace conversion_testing {
-// The rule that the next GetConversionCodePage runs.
-CodePageRule CurrentRule();
-// Points back at the chooser, so the next call picks again.
-void ResetConversionCodePage();
-}  // namespace conversion_testing
+// The rule for a system of this version: NT 5 and later convert in the
+// thread's ANSI code page; earlier systems have none of their own, so the
+// locale's default stands in for it.
+CodePageRule CodePageRuleFor(DWORD platformId, DWORD majorVersion);

@@ -25,8 +25,10 @@ constexpr BYTE kGifSignature[4] = {'G', 'I', 'F', '8'};
 constexpr BYTE kTiffSignature[4] = {'I', 'I', 0x2A, 0x00};
 constexpr BYTE kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
 
-std::vector<CodecEntry>& Registry() {
-    static std::vector<CodecEntry> codecs = {
+}  // namespace
+
+const std::vector<CodecEntry>& BuiltInCodecs() {
+    static const std::vector<CodecEntry> codecs = {
         {"BMP", SniffBmp, DecodeBmp, DecodeBmpFile, EncodeBmp, EncodeBmpFile, EncoderClsid(0x00),
          FormatGuid(0xAB), u"Built-in BMP Codec", u"BMP", u"*.BMP;*.DIB;*.RLE", u"image/bmp",
          kBmpSignature, kFullMask, sizeof(kBmpSignature)},
@@ -46,12 +48,6 @@ std::vector<CodecEntry>& Registry() {
     return codecs;
 }
 
-}  // namespace
-
-const std::vector<CodecEntry>& Codecs() {
-    return Registry();
-}
-
 const CodecEntry* FindCodecForData(const BYTE* data, size_t size) {
     for (const CodecEntry& codec : Codecs()) {
         if (codec.sniff != nullptr && codec.sniff(data, size))
@@ -59,9 +55,3 @@ const CodecEntry* FindCodecForData(const BYTE* data, size_t size) {
     }
     return nullptr;
 }
-
-namespace gdiplus_testing {
-void AddCodec(const CodecEntry& entry) {
-    Registry().push_back(entry);
-}
-}  // namespace gdiplus_testing

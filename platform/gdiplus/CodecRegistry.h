@@ -36,14 +36,14 @@ struct CodecEntry {
     DWORD signatureSize;
 };
 
-// Entries in the encoder list's order: BMP, JPEG, GIF, TIFF, PNG.
+// The library's own formats in the encoder list's order: BMP, JPEG, GIF,
+// TIFF, PNG.
+const std::vector<CodecEntry>& BuiltInCodecs();
+
+// The formats the library knows. Defined apart (platform/host), as exactly
+// the built-in ones; a test build links its own, which may add a format after
+// them.
 const std::vector<CodecEntry>& Codecs();
 
 // The entry whose signature the data carries, or null.
 const CodecEntry* FindCodecForData(const BYTE* data, size_t size);
-
-namespace gdiplus_testing {
-// Appends a codec after the library's own, for tests that need a format of
-// their own. Not for use while other threads read the table.
-void AddCodec(const CodecEntry& entry);
-}  // namespace gdiplus_testing

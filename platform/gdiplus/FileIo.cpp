@@ -17,6 +17,7 @@
 
 #include "platform/gdiplus/ImageBuffer.h"
 #include "platform/win32/CodePage.h"
+#include "platform/win32/Host.h"
 #include "platform/win32/LastError.h"
 #include "platform/win32/ParallelParts.h"
 
@@ -26,17 +27,6 @@ namespace {
 constexpr unsigned long long kMaxFileBytes = kMaxImageBytes + (64ull << 20);
 // Less than this is not worth another thread.
 constexpr size_t kReadPerThread = 4 << 20;
-
-std::atomic<int> g_injectedError{0};
-std::atomic<size_t> g_injectAfter{0};
-std::atomic<gdiplus_testing::WriteStep> g_injectedStep{gdiplus_testing::WriteStep::Sync};
-std::atomic<int> g_injectedStepError{0};
-
-// The injected errno for a step of writing a file, else 0.
-int Injected(gdiplus_testing::WriteStep step) {
-    const int error = g_injectedStepError.load();
-    return error != 0 && g_injectedStep.load() == step ? error : 0;
-}
 
 Status FromErrno(int error) {
     SetLastError(Win32ErrorFromErrno(error));
@@ -55,29 +45,19 @@ Status FromErrno(int error) {
 }
 
 // writev() until every piece is written, as many pieces to a call as the
-// system takes; honours the injected fault.
+// system takes.
 bool WriteAll(int fd, const EncodedFile& file) {
     const std::vector<EncodedFile::Piece> pieces = file.Pieces();
-    const int injected = g_injectedError.load();
-    const size_t limit = injected != 0 ? g_injectAfter.load() : SIZE_MAX;
-    size_t written = 0;
     size_t next = 0;    // the first piece not yet written whole
     size_t offset = 0;  // how much of it is
     while (next < pieces.size()) {
-        if (written >= limit) {
-            errno = injected;
-            return false;
-        }
         iovec batch[IOV_MAX];
         int count = 0;
-        size_t room = limit - written;
-        for (size_t i = next; i < pieces.size() && count < IOV_MAX && room > 0; ++i) {
+        for (size_t i = next; i < pieces.size() && count < IOV_MAX; ++i) {
             const size_t skip = i == next ? offset : 0;
-            const size_t size = std::min(pieces[i].size - skip, room);
-            batch[count++] = {const_cast<BYTE*>(pieces[i].data) + skip, size};
-            room -= size;
+            batch[count++] = {const_cast<BYTE*>(pieces[i].data) + skip, pieces[i].size - skip};
         }
-        const ssize_t n = ::writev(fd, batch, count);
+        const ssize_t n = host::Writev(fd, batch, count);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -87,7 +67,6 @@ bool WriteAll(int fd, const EncodedFile& file) {
             errno = EIO;
             return false;
         }
-        written += static_cast<size_t>(n);
         for (size_t left = static_cast<size_t>(n); left > 0;) {
             const size_t rest = pieces[next].size - offset;
             if (left < rest) {
@@ -193,7 +172,6 @@ int TakeOverAttributes(int fd, const struct stat* existing) {
 // process killed while writing leaves nothing behind.
 int WriteTemporaryFile(const std::string& name, const struct stat* existing,
                        const EncodedFile& data, std::string& temporary) {
-    using gdiplus_testing::WriteStep;
     const std::string prefix = TemporaryPrefix(name);
     int fd = -1;
     if (CanNameUnnamedFiles()) {
@@ -211,14 +189,12 @@ int WriteTemporaryFile(const std::string& name, const struct stat* existing,
     int error = TakeOverAttributes(fd, existing);
     if (error == 0 && !WriteAll(fd, data))
         error = errno;
-    if (error == 0)
-        error = Injected(WriteStep::Sync);
-    if (error == 0 && ::fsync(fd) != 0)
+    if (error == 0 && host::Fsync(fd) != 0)
         error = errno;
     if (error == 0 && unnamed)
         error = NameUnnamedFile(fd, prefix, temporary);
     // The descriptor is gone after close whatever it returns.
-    const int closed = ::close(fd) == 0 ? Injected(WriteStep::Close) : errno;
+    const int closed = host::Close(fd) == 0 ? 0 : errno;
     if (error == 0)
         error = closed;
     return error;
@@ -321,9 +297,7 @@ Status WriteWholeFileReplacing(const std::string& name, const EncodedFile& data)
     }
     std::string temporary;
     int error = WriteTemporaryFile(name, replacing ? &existing : nullptr, data, temporary);
-    if (error == 0)
-        error = Injected(gdiplus_testing::WriteStep::Rename);
-    if (error == 0 && ::rename(temporary.c_str(), name.c_str()) != 0)
+    if (error == 0 && host::Rename(temporary.c_str(), name.c_str()) != 0)
         error = errno;
     if (error != 0) {
         if (!temporary.empty())
@@ -335,15 +309,3 @@ Status WriteWholeFileReplacing(const std::string& name, const EncodedFile& data)
     // in place. Flushing the folder as well doubled the cost of small files.
     return Ok;
 }
-
-namespace gdiplus_testing {
-void InjectWriteError(int error, size_t afterBytes) {
-    g_injectAfter.store(afterBytes);
-    g_injectedError.store(error);
-}
-
-void InjectStepError(WriteStep step, int error) {
-    g_injectedStep.store(step);
-    g_injectedStepError.store(error);
-}
-}  // namespace gdiplus_testing

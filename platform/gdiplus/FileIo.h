@@ -34,17 +34,6 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
 // untouched; the status follows the cause (AccessDenied, Win32Error for a full
 // disk or an I/O error...) with the last error set. Where the file system has
 // O_TMPFILE, the temporary file gets a name only once it is complete and
-// flushed.
+// flushed. Writing, flushing, closing and renaming go through the host's
+// calls (platform/win32/Host.h).
 Status WriteWholeFileReplacing(const std::string& name, const EncodedFile& data);
-
-namespace gdiplus_testing {
-// Makes writes of image files fail with errno `error` once `afterBytes` bytes
-// have been written (0 disables). For fault tests of saving.
-void InjectWriteError(int error, size_t afterBytes);
-
-// The later steps of writing an image file, each of which can fail.
-enum class WriteStep { Sync, Close, Rename };
-// Makes one step fail with errno `error` (0 disables); the file is still
-// closed for real when its close is made to fail.
-void InjectStepError(WriteStep step, int error);
-}  // namespace gdiplus_testing

@@ -11,14 +11,11 @@ void GdiplusShutdown(ULONG_PTR token);
 // calls answer GdiplusNotInitialized while it is not running.
 bool GdiplusIsRunning();
 
-// Seams for tests: how often the library was started and shut down, and
-// start-ups made to fail.
-namespace gdiplus_testing {
-struct StartupCounts {
-    int startups;
-    int shutdowns;
-};
-StartupCounts GetStartupCounts();
-// The next `count` calls of GdiplusStartup fail with GenericError.
-void FailNextStartups(int count);
-}  // namespace gdiplus_testing
+namespace host {
+// Asked at every start-up that the arguments allow, before it takes effect: a
+// status other than Ok fails the start-up with it. Told of every shutdown of
+// a running library. The program's answer is always Ok (platform/host); a
+// test build counts start-ups and shutdowns and fails start-ups.
+Status GdiplusStarting();
+void GdiplusShutDown();
+}  // namespace host

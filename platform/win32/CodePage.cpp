@@ -14,12 +14,6 @@ constexpr char16_t kFirstEscape = 0xDC80;
 constexpr char16_t kLastEscape = 0xDCFF;
 constexpr char32_t kReplacementCharacter = 0xFFFD;
 
-struct InjectedFailure {
-    bool pending;
-    DWORD error;
-};
-constinit InjectedFailure g_nextFailure = {false, ERROR_SUCCESS};
-
 bool IsContinuation(BYTE b) {
     return (b & 0xC0) == 0x80;
 }
@@ -187,10 +181,6 @@ UINT GetACP() {
 
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWSTR wide,
                         int capacity) {
-    if (g_nextFailure.pending) {
-        g_nextFailure.pending = false;
-        return Fail(g_nextFailure.error);
-    }
     if (!CheckArguments(codePage, flags, text, size, wide, capacity))
         return 0;
     const auto* bytes = reinterpret_cast<const BYTE*>(text);
@@ -216,11 +206,3 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int count, LPS
     return Deliver(EncodeUtf8(wide, length, nullptr), capacity,
                    [&] { EncodeUtf8(wide, length, reinterpret_cast<BYTE*>(text)); });
 }
-
-namespace win32_testing {
-
-void FailNextMultiByteToWideChar(DWORD error) {
-    g_nextFailure = {true, error};
-}
-
-}  // namespace win32_testing

@@ -36,9 +36,3 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int size, LPWST
 // defaultChar and usedDefaultChar must be null.
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int count, LPSTR text,
                         int capacity, LPCSTR defaultChar, LPBOOL usedDefaultChar);
-
-// Seam for tests: the next call of MultiByteToWideChar fails with 0 and the
-// given last error, as the platform's does when it runs out of memory.
-namespace win32_testing {
-void FailNextMultiByteToWideChar(DWORD error);
-}  // namespace win32_testing

@@ -1,31 +1,13 @@
 #include "platform/win32/FileOps.h"
 
-#include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/win32/Host.h"
 #include "platform/win32/LastError.h"
 
 namespace {
-
-int RenameNoReplace(const char* from, const char* to) {
-    return renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
-}
-
-// Links the name itself, not what a symbolic link points at, as rename does.
-int LinkName(const char* from, const char* to) {
-    return linkat(AT_FDCWD, from, AT_FDCWD, to, 0);
-}
-
-int UnlinkName(const char* path) {
-    return unlink(path);
-}
-
-constexpr win32_testing::RenameCalls kSystemCalls = {RenameNoReplace, LinkName, UnlinkName};
-constinit win32_testing::RenameCalls g_calls = kSystemCalls;
 
 bool Exists(const char* path) {
     struct stat info;
@@ -36,11 +18,11 @@ bool Exists(const char* path) {
 // file gets its new name as a second hard link, which cannot replace
 // anything, and then loses the old one.
 int LinkThenUnlink(const char* from, const char* to) {
-    if (g_calls.link(from, to) != 0)
+    if (host::Link(from, to) != 0)
         return -1;
-    if (g_calls.unlink(from) != 0) {
+    if (host::Unlink(from) != 0) {
         const int error = errno;
-        g_calls.unlink(to);
+        host::Unlink(to);
         errno = error;
         return -1;
     }
@@ -64,7 +46,7 @@ BOOL MoveFileA(LPCSTR existingName, LPCSTR newName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (g_calls.renameNoReplace(existingName, newName) == 0)
+    if (host::RenameNoReplace(existingName, newName) == 0)
         return TRUE;
     // EINVAL and ENOSYS mean the file system or the kernel lacks the flag.
     if (errno != EINVAL && errno != ENOSYS)
@@ -81,7 +63,7 @@ BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, void* securityAttribut
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (g_calls.link(existingName, newName) == 0)
+    if (host::Link(existingName, newName) == 0)
         return TRUE;
     return Fail(errno, existingName);
 }
@@ -91,22 +73,8 @@ BOOL DeleteFileA(LPCSTR name) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (g_calls.unlink(name) == 0)
+    if (host::Unlink(name) == 0)
         return TRUE;
     SetLastError(Win32ErrorFromErrno(errno));
     return FALSE;
 }
-
-namespace win32_testing {
-
-RenameCalls SystemRenameCalls() {
-    return kSystemCalls;
-}
-
-RenameCalls SetRenameCalls(const RenameCalls& calls) {
-    const RenameCalls previous = g_calls;
-    g_calls = calls;
-    return previous;
-}
-
-}  // namespace win32_testing

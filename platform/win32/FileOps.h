@@ -18,16 +18,3 @@ BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, void* securityAttribut
 
 // Removes one name of a file.
 BOOL DeleteFileA(LPCSTR name);
-
-// Seam for tests: the system calls MoveFileA makes, each returning 0 or -1
-// with errno, so tests can play file systems that lack a way of renaming.
-namespace win32_testing {
-struct RenameCalls {
-    int (*renameNoReplace)(const char* from, const char* to);
-    int (*link)(const char* from, const char* to);
-    int (*unlink)(const char* path);
-};
-RenameCalls SystemRenameCalls();
-// Returns the calls that were in use.
-RenameCalls SetRenameCalls(const RenameCalls& calls);
-}  // namespace win32_testing

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/win32/Diagnostics.h"
 #include "platform/win32/LastError.h"
 #include "platform/win32/PixelMemory.h"
 
@@ -460,11 +461,11 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color) {
     }
 }
 
-namespace gdi_testing {
+namespace win32_diagnostics {
 int LiveDeviceContexts() {
     return g_liveDeviceContexts.load();
 }
 int LiveSections() {
     return g_liveSections.load();
 }
-}  // namespace gdi_testing
+}  // namespace win32_diagnostics

@@ -19,9 +19,3 @@ COLORREF SetPixel(HDC dc, int x, int y, COLORREF color);
 // Largest pixel memory a section may have. Sections beyond it are refused as
 // the platform refuses sections it cannot map.
 constexpr unsigned long long kMaxSectionBytes = 16ull << 30;
-
-// For tests: how many memory device contexts and sections exist right now.
-namespace gdi_testing {
-int LiveDeviceContexts();
-int LiveSections();
-}  // namespace gdi_testing

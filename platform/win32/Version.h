@@ -15,15 +15,8 @@ struct OSVERSIONINFOA {
     DWORD dwPlatformId;
     CHAR szCSDVersion[128];
 };
-static_assert(sizeof(OSVERSIONINFOA) == 148);
 
 // The caller sets dwOSVersionInfoSize to sizeof(OSVERSIONINFOA); any other
 // size fails with ERROR_INSUFFICIENT_BUFFER and leaves the record unchanged.
+// The version is the host's answer (platform/win32/Host.h): NT 6.1.
 BOOL GetVersionExA(OSVERSIONINFOA* info);
-
-// Seam for tests: the version that GetVersionExA reports. By default it is
-// NT 6.1, the generation whose behaviour this port follows.
-namespace win32_testing {
-void SetReportedVersion(DWORD platformId, DWORD majorVersion, DWORD minorVersion);
-void ResetReportedVersion();
-}  // namespace win32_testing

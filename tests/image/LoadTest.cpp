@@ -1,285 +1,168 @@
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "image/CDibImage.h"
-#include "platform/gdiplus/GdiplusStartup.h"
+#include "platform/gdiplus/BmpDecoder.h"
+#include "platform/gdiplus/PixelConversion.h"
 #include "platform/win32/Gdi.h"
+#include "tests/fakes/GdiplusFakes.h"
 #include "tests/support/RawTestCodec.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
-
-struct MappingCase {
-    const char* format_name;
-    PixelFormat format;
-    UINT width;
-    std::vector<ARGB> palette;
-    std::vector<Bytes> rows;  // two rows, as the decoder gives them
-    int depth;                // of the section
-    bool alpha;
-    std::vector<Bytes> expected;  // the section's rows, pixel bytes only
-};
-
-// Two-row pictures in every format the decoders can report. Copied rows keep
-// every byte (the spare byte of 32bppRGB included); drawn rows are converted
-// to 32 bits, with 255 in the spare byte of 32bppRGB.
-const MappingCase kMapping[] = {
-    {"1bppIndexed",
-     PixelFormat1bppIndexed,
-     10,
-     {0x80FF0000, 0xFF00FF00},
-     {{0xB0, 0x40}, {0x01, 0x80}},
-     1,
-     false,
-     {{0xB0, 0x40}, {0x01, 0x80}}},
-    {"4bppIndexed",
-     PixelFormat4bppIndexed,
-     3,
-     {0xFF000000, 0xFF111111, 0xFF222222, 0xFF333333, 0xFF444444, 0xFF555555, 0xFF666666,
-      0xFF777777, 0xFF888888, 0xFF999999, 0xFFAAAAAA, 0xFFBBBBBB, 0xFFCCCCCC, 0xFFDDDDDD,
-      0xFFEEEEEE, 0xFFFFFFFF},
-     {{0x1F, 0x20}, {0xF1, 0x30}},
-     4,
-     false,
-     {{0x1F, 0x20}, {0xF1, 0x30}}},
-    {"8bppIndexed",
-     PixelFormat8bppIndexed,
-     2,
-     {0xFF102030, 0x00405060, 0xFF708090},
-     {{0, 2}, {1, 200}},
-     8,
-     false,
-     {{0, 2}, {1, 200}}},
-    {"16bppRGB555",
-     PixelFormat16bppRGB555,
-     2,
-     {},
-     {{0x00, 0x7C, 0x1F, 0x00}, {0xE0, 0x03, 0, 0}},
-     16,
-     false,
-     {{0x00, 0x7C, 0x1F, 0x00}, {0xE0, 0x03, 0, 0}}},
-    {"16bppRGB565",
-     PixelFormat16bppRGB565,
-     2,
-     {},
-     {{0x00, 0xF8, 0xE0, 0x07}, {0x1F, 0, 0, 0}},
-     16,
-     false,
-     {{0x00, 0xF8, 0xE0, 0x07}, {0x1F, 0, 0, 0}}},
-    {"24bppRGB",
-     PixelFormat24bppRGB,
-     3,
-     {},
-     {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}},
-     24,
-     false,
-     {{1, 2, 3, 4, 5, 6, 7, 8, 9}, {9, 8, 7, 6, 5, 4, 3, 2, 1}}},
-    {"32bppRGB",
-     PixelFormat32bppRGB,
-     1,
-     {},
-     {{1, 2, 3, 0x5A}, {4, 5, 6, 0xA5}},
-     32,
-     false,
-     {{1, 2, 3, 0x5A}, {4, 5, 6, 0xA5}}},
-    {"32bppARGB",
-     PixelFormat32bppARGB,
-     1,
-     {},
-     {{1, 2, 3, 0x80}, {4, 5, 6, 0}},
-     32,
-     true,
-     {{1, 2, 3, 0x80}, {4, 5, 6, 0}}},
-    {"16bppGrayScale",
-     PixelFormat16bppGrayScale,
-     1,
-     {},
-     {{0x34, 0x12}, {0xFF, 0xFF}},
-     32,
-     false,
-     {{0x12, 0x12, 0x12, 0xFF}, {0xFF, 0xFF, 0xFF, 0xFF}}},
-    {"48bppRGB",
-     PixelFormat48bppRGB,
-     1,
-     {},
-     {{0, 0x10, 0, 0x20, 0, 0x30}, {0xFF, 0, 0, 0, 0, 0}},
-     32,
-     false,
-     {{0x10, 0x20, 0x30, 0xFF}, {0, 0, 0, 0xFF}}},
-    {"16bppARGB1555",
-     PixelFormat16bppARGB1555,
-     1,
-     {},
-     {{0x00, 0xFC}, {0x1F, 0x00}},
-     32,
-     true,
-     {{0, 0, 0xFF, 0xFF}, {0xFF, 0, 0, 0}}},
-    {"32bppPARGB",
-     PixelFormat32bppPARGB,
-     1,
-     {},
-     {{0x40, 0x20, 0x10, 0x80}, {9, 9, 9, 0}},
-     32,
-     true,
-     {{0x80, 0x40, 0x20, 0x80}, {0, 0, 0, 0}}},
-    {"64bppARGB",
-     PixelFormat64bppARGB,
-     1,
-     {},
-     {{0, 0x11, 0, 0x22, 0, 0x33, 0, 0x44}, {0, 0, 0, 0, 0, 0, 0, 0}},
-     32,
-     true,
-     {{0x11, 0x22, 0x33, 0x44}, {0, 0, 0, 0}}},
-    {"64bppPARGB",
-     PixelFormat64bppPARGB,
-     1,
-     {},
-     {{0, 0x20, 0, 0x20, 0, 0x20, 0, 0x80}, {0, 0, 0, 0, 0, 0, 0xFF, 0xFF}},
-     32,
-     true,
-     {{0x40, 0x40, 0x40, 0x80}, {0, 0, 0, 0xFF}}},
-};
-
-RGBQUAD TableEntry(CDibImage& image, UINT index) {
-    RGBQUAD entry{};
-    GetDIBColorTable(image.BorrowDC(), index, 1, &entry);
-    image.ReturnDC();
-    return entry;
+// Rows in hex, "b0 40|01 80".
+std::vector<Bytes> Rows(const std::string& hex) {
+    std::vector<Bytes> rows(1);
+    for (size_t i = 0; i < hex.size(); ++i) {
+        if (hex[i] == '|')
+            rows.emplace_back();
+        else if (hex[i] != ' ')
+            rows.back().push_back(static_cast<BYTE>(std::stoi(hex.substr(i++, 2), nullptr, 16)));
+    }
+    return rows;
 }
 
-}  // namespace
-
-TEST(LoadTest, EveryDecodedFormatMapsToItsSection) {
+TEST(LoadTest, EveryDecodedFormatMapsToItsSectionWithoutTouchingThePadding) {
+    std::vector<ARGB> greys;
+    for (ARGB i = 0; i < 16; ++i)
+        greys.push_back(0xFF000000 | 0x111111 * i);
+    // Copied rows keep every byte, the spare byte of 32bppRGB included; others
+    // are drawn at 32 bits with 255 in the spare byte where there is no alpha.
+    const struct {
+        PixelFormat format;
+        UINT width;
+        std::vector<ARGB> palette;
+        const char* rows;  // as decoded
+        int depth;
+        bool alpha;
+        const char* section;  // null: the same bytes
+        COLORREF topLeft;
+    } cases[] = {
+        // clang-format off
+        {PixelFormat1bppIndexed, 10, {0x80FF0000, 0xFF00FF00}, "b0 40|01 80", 1, false, nullptr, RGB(0, 255, 0)},
+        {PixelFormat4bppIndexed, 3, greys, "1f 20|f1 30", 4, false, nullptr, RGB(17, 17, 17)},
+        {PixelFormat8bppIndexed, 2, {0xFF102030, 0x00405060, 0xFF708090}, "00 02|01 c8", 8, false, nullptr, RGB(16, 32, 48)},
+        {PixelFormat16bppRGB555, 2, {}, "00 7c 1f 00|e0 03 00 00", 16, false, nullptr, RGB(255, 0, 0)},
+        {PixelFormat16bppRGB565, 2, {}, "e0 07 1f 00|00 f8 00 00", 16, false, nullptr, RGB(0, 255, 0)},
+        {PixelFormat24bppRGB, 3, {}, "010203040506070809|090807060504030201", 24, false, nullptr, RGB(3, 2, 1)},
+        {PixelFormat32bppRGB, 1, {}, "0102035a|040506a5", 32, false, nullptr, RGB(3, 2, 1)},
+        {PixelFormat32bppARGB, 1, {}, "01020380|04050600", 32, true, nullptr, RGB(3, 2, 1)},
+        {PixelFormat16bppGrayScale, 1, {}, "3412|ffff", 32, false, "121212ff|ffffffff", RGB(18, 18, 18)},
+        {PixelFormat48bppRGB, 1, {}, "001000200030|ff0000000000", 32, false, "102030ff|000000ff", RGB(48, 32, 16)},
+        {PixelFormat16bppARGB1555, 1, {}, "00fc|1f00", 32, true, "0000ffff|ff000000", RGB(255, 0, 0)},
+        {PixelFormat32bppPARGB, 1, {}, "40201080|09090900", 32, true, "80402080|00000000", RGB(32, 64, 128)},
+        {PixelFormat64bppARGB, 1, {}, "0011002200330044|0000000000000000", 32, true, "11223344|00000000", RGB(51, 34, 17)},
+        {PixelFormat64bppPARGB, 1, {}, "0020002000200080|000000000000ffff", 32, true, "40404080|000000ff", RGB(64, 64, 64)},
+        // clang-format on
+    };
     RegisterRawTestCodec();
     TempFolder folder;
-    for (const MappingCase& c : kMapping) {
-        SCOPED_TRACE(c.format_name);
-        const std::string path = folder.File(std::string(c.format_name) + ".rawtest");
-        WriteFileBytes(path, MakeRawTestFile(c.format, c.width, 2, c.palette, c.rows));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "pixel format 0x" << std::hex << c.format);
+        WriteFileBytes(folder.File("a.rawtest"),
+                       MakeRawTestFile(c.format, c.width, 2, c.palette, Rows(c.rows)));
         CDibImage image;
-        ASSERT_EQ(image.Load(path.c_str()), S_OK);
+        ASSERT_EQ(image.Load(folder.File("a.rawtest").c_str()), S_OK);
         EXPECT_EQ(image.bitsPerPixel(), c.depth);
         EXPECT_EQ(image.hasAlpha(), c.alpha);
         EXPECT_EQ(image.width(), static_cast<LONG>(c.width));
-        EXPECT_EQ(image.height(), 2);
+        ASSERT_EQ(image.height(), 2);
         EXPECT_LT(image.pitch(), 0) << "sections are bottom-up";
+        const std::vector<Bytes> expected = Rows(c.section != nullptr ? c.section : c.rows);
         for (int r = 0; r < 2; ++r) {
             const BYTE* row = image.firstRow() + r * image.pitch();
-            EXPECT_EQ(Bytes(row, row + c.expected[r].size()), c.expected[r]) << "row " << r;
+            Bytes want = expected[r];
+            want.resize(-image.pitch(), 0);
+            EXPECT_EQ(Bytes(row, row - image.pitch()), want) << "row " << r;
         }
-        if (c.depth <= 8) {
-            // The palette without its alpha; entries beyond it stay black.
-            for (UINT i = 0; i < (1u << c.depth); ++i) {
-                const RGBQUAD e = TableEntry(image, i);
-                const ARGB want = i < c.palette.size() ? (c.palette[i] & 0x00FFFFFF) : 0;
-                EXPECT_EQ((DWORD(e.rgbRed) << 16) | (e.rgbGreen << 8) | e.rgbBlue, want) << i;
-                EXPECT_EQ(e.rgbReserved, 0);
+        EXPECT_EQ(image.GetPixel(0, 0), c.topLeft);
+        // Indexed sections hold the palette without its alpha, black beyond it.
+        for (UINT i = 0; c.depth <= 8 && i < (1u << c.depth); ++i) {
+            RGBQUAD e{};
+            GetDIBColorTable(image.BorrowDC(), i, 1, &e);
+            image.ReturnDC();
+            const ARGB want = i < c.palette.size() ? c.palette[i] & 0xFFFFFF : 0;
+            EXPECT_EQ(DWORD{e.rgbReserved} << 24 | e.rgbRed << 16 | e.rgbGreen << 8 | e.rgbBlue,
+                      want);
+        }
+    }
+}
+
+TEST(LoadTest, WhatCannotBeReadOrDecodedLeavesTheImageEmpty) {
+    RegisterRawTestCodec();
+    TempFolder folder;
+    WriteFileBytes(folder.File("text.bmp"), {'h', 'e', 'l', 'l', 'o'});
+    WriteFileBytes(folder.File("empty.bmp"), {});
+    WriteFileBytes(folder.File("short.rawtest"), {'R', 'A', 'W', 'T', 'E', 'S', 'T', '1', 1});
+    const std::string good = folder.File("good.rawtest");
+    WriteFileBytes(good, MakeRawTestFile(PixelFormat24bppRGB, 1, 1, {}, {{1, 2, 3}}));
+    for (const std::string name :
+         {"text.bmp", "empty.bmp", "short.rawtest", "missing.bmp", ".", "good.rawtest"}) {
+        // The good file fails for a library that does not start.
+        gdiplus_testing::FailNextStartups(name == "good.rawtest" ? 1 : 0);
+        CDibImage image;
+        EXPECT_EQ(image.Load(folder.File(name).c_str()), E_FAIL) << name;
+        EXPECT_EQ(image.section(), nullptr);
+        EXPECT_EQ(image.width() | image.height() | image.bitsPerPixel(), 0);
+    }
+    CDibImage image;
+    EXPECT_EQ(image.Load(good.c_str()), S_OK) << "the next load starts the library again";
+}
+
+TEST(LoadTest, PathsOfAnyLengthAndAnyBytesReachTheirFile) {
+    RegisterRawTestCodec();
+    TempFolder folder;
+    const std::string base = folder.Path() + "/";
+    std::vector<std::string> paths = {base + "caf\xC3\xA9 \xFF\xFE.rawtest", base + "a\\b.rawtest"};
+    // 127 bytes convert in the inline buffer, 128 need the heap.
+    for (size_t length : {127u, 128u})
+        paths.push_back(base + std::string(length - base.size() - 8, 'p') + ".rawtest");
+    for (const std::string& path : paths) {
+        WriteFileBytes(path, MakeRawTestFile(PixelFormat24bppRGB, 1, 1, {}, {{7, 8, 9}}));
+        CDibImage image;
+        EXPECT_EQ(image.Load(path.c_str()), S_OK) << path.size() << " bytes: " << path;
+        EXPECT_EQ(image.GetPixel(0, 0), RGB(9, 8, 7));
+    }
+}
+
+TEST(LoadTest, BitmapsLoadedInPlaceReadLikeDecodedOnes) {
+    TempFolder folder;
+    // rgb24.bmp stored top-down as well: negative height, rows in reverse.
+    const Bytes bytes = ReadFileBytes(TestDataPath("bmpsuite/g/rgb24.bmp"));
+    const INT width = bytes[18] | bytes[19] << 8, height = bytes[22] | bytes[23] << 8;
+    const size_t offset = bytes[10] | bytes[11] << 8, stride = (width * 3 + 3) / 4 * 4;
+    Bytes flipped(bytes);
+    for (INT r = 0; r < height; ++r) {
+        std::copy_n(bytes.begin() + offset + r * stride, stride,
+                    flipped.begin() + offset + (height - 1 - r) * stride);
+    }
+    const INT negative = -height;
+    std::memcpy(&flipped[22], &negative, 4);
+    WriteFileBytes(folder.File("topdown.bmp"), flipped);
+    for (const std::string& path :
+         {TestDataPath("bmpsuite/g/rgb24.bmp"), TestDataPath("bmpsuite/g/rgb32.bmp"),
+          TestDataPath("bmpsuite/g/rgb24pal.bmp"), TestDataPath("bmpsuite/g/rgb32bf.bmp"),
+          folder.File("topdown.bmp")}) {
+        const Bytes file = ReadFileBytes(path);
+        ImageBuffer reference;
+        ASSERT_EQ(DecodeBmp(file.data(), file.size(), reference), Ok) << path;
+        CDibImage image;
+        ASSERT_EQ(image.Load(path.c_str()), S_OK) << path;
+        ASSERT_EQ(image.width(), static_cast<LONG>(reference.Width()));
+        std::vector<ARGB> row(reference.Width());
+        for (UINT y = 0; y < reference.Height(); ++y) {
+            ReadRowArgb(reference.View(), y, row.data());
+            for (UINT x = 0; x < reference.Width(); ++x) {
+                ASSERT_EQ(image.GetPixel(x, y), RGB(row[x] >> 16, row[x] >> 8, row[x]))
+                    << path << " " << x << "," << y;
             }
         }
     }
 }
 
-TEST(LoadTest, FiveSixFiveSourcesReadBackAsTheirDecodedColours) {
-    RegisterRawTestCodec();
-    TempFolder folder;
-    const std::string path = folder.File("565.rawtest");
-    // Pure green and pure blue in 5-6-5.
-    WriteFileBytes(path,
-                   MakeRawTestFile(PixelFormat16bppRGB565, 2, 1, {}, {{0xE0, 0x07, 0x1F, 0x00}}));
-    CDibImage image;
-    ASSERT_EQ(image.Load(path.c_str()), S_OK);
-    EXPECT_EQ(image.GetPixel(0, 0), RGB(0, 255, 0));
-    EXPECT_EQ(image.GetPixel(1, 0), RGB(0, 0, 255));
-}
-
-TEST(LoadTest, RowPaddingOfTheSectionIsNotWritten) {
-    RegisterRawTestCodec();
-    TempFolder folder;
-    const std::string path = folder.File("w3.rawtest");
-    // Width 3 at 24 bits: 9 bytes a row, 3 bytes of padding.
-    WriteFileBytes(path, MakeRawTestFile(PixelFormat24bppRGB, 3, 1, {},
-                                         {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}}));
-    CDibImage image;
-    ASSERT_EQ(image.Load(path.c_str()), S_OK);
-    EXPECT_EQ(image.pitch(), -12);
-    EXPECT_EQ(image.firstRow()[8], 0xFF);
-    EXPECT_EQ(image.firstRow()[9], 0);
-    EXPECT_EQ(image.firstRow()[11], 0);
-}
-
-TEST(LoadTest, FilesThatCannotBeDecodedLeaveTheImageEmpty) {
-    RegisterRawTestCodec();
-    TempFolder folder;
-    WriteFileBytes(folder.File("text.bmp"), Bytes{'h', 'e', 'l', 'l', 'o'});
-    WriteFileBytes(folder.File("empty.bmp"), Bytes{});
-    WriteFileBytes(folder.File("short.rawtest"), Bytes{'R', 'A', 'W', 'T', 'E', 'S', 'T', '1', 1});
-    const std::string paths[] = {folder.File("text.bmp"), folder.File("empty.bmp"),
-                                 folder.File("short.rawtest"), folder.File("missing.bmp"),
-                                 folder.Path()};
-    for (const std::string& path : paths) {
-        CDibImage image;
-        EXPECT_EQ(image.Load(path.c_str()), E_FAIL) << path;
-        EXPECT_EQ(image.section(), nullptr);
-        EXPECT_EQ(image.width(), 0);
-        EXPECT_EQ(image.bitsPerPixel(), 0);
-    }
-}
-
-TEST(LoadTest, AFailedLibraryStartFailsTheLoad) {
-    RegisterRawTestCodec();
-    TempFolder folder;
-    const std::string path = folder.File("a.rawtest");
-    WriteFileBytes(path, MakeRawTestFile(PixelFormat24bppRGB, 1, 1, {}, {{1, 2, 3}}));
-    ASSERT_FALSE(GdiplusIsRunning());
-    gdiplus_testing::FailNextStartups(1);
-    CDibImage image;
-    EXPECT_EQ(image.Load(path.c_str()), E_FAIL);
-    EXPECT_EQ(image.section(), nullptr);
-    EXPECT_EQ(image.Load(path.c_str()), S_OK) << "the next load starts the library again";
-}
-
-TEST(LoadTest, PathsOfAnyLengthAndBytesLoadTheSameFile) {
-    RegisterRawTestCodec();
-    TempFolder folder;
-    const Bytes file = MakeRawTestFile(PixelFormat24bppRGB, 1, 1, {}, {{7, 8, 9}});
-    // 127 bytes convert in the inline buffer, 128 need the heap; names with
-    // bytes that are not UTF-8 must reach the same file.
-    const std::string base = folder.Path() + "/";
-    std::vector<std::string> paths;
-    for (size_t length : {127u, 128u}) {
-        const size_t fill = length - base.size() - std::string(".rawtest").size();
-        paths.push_back(base + std::string(fill, 'p') + ".rawtest");
-    }
-    paths.push_back(base + "caf\xC3\xA9 \xFF\xFE name.rawtest");
-    paths.push_back(base + "back\\slash.rawtest");
-    for (const std::string& path : paths) {
-        WriteFileBytes(path, file);
-        CDibImage image;
-        EXPECT_EQ(image.Load(path.c_str()), S_OK) << path.size() << " bytes: " << path;
-        EXPECT_EQ(image.GetPixel(0, 0), RGB(9, 8, 7));
-    }
-    EXPECT_EQ(paths[0].size(), 127u);
-    EXPECT_EQ(paths[1].size(), 128u);
-}
-
-TEST(LoadTest, TheFileIsReleasedWhenLoadReturns) {
-    RegisterRawTestCodec();
-    TempFolder folder;
-    const std::string path = folder.File("a.rawtest");
-    WriteFileBytes(path, MakeRawTestFile(PixelFormat24bppRGB, 1, 1, {}, {{1, 2, 3}}));
-    const int descriptorsBefore = ::dup(0);
-    ::close(descriptorsBefore);
-    CDibImage image;
-    ASSERT_EQ(image.Load(path.c_str()), S_OK);
-    // The lowest free descriptor is the same again: Load left none open.
-    const int descriptorsAfter = ::dup(0);
-    ::close(descriptorsAfter);
-    EXPECT_EQ(descriptorsAfter, descriptorsBefore);
-}
+}  // namespace

@@ -3,213 +3,169 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "image/CDibImage.h"
-#include "platform/gdiplus/FileIo.h"
+#include "tests/fakes/GdiplusFakes.h"
 #include "tests/support/RawTestCodec.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
-using Bytes = std::vector<BYTE>;
+using gdiplus_testing::WriteStep;
 
 const GUID kRawFormat = {0x7E570002, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}};
 
-struct SavedCase {
-    const char* name;
-    WORD bpp;
-    DWORD compression;
-    DWORD masks[3];
-    DWORD flags;
-    PixelFormat reaches;
-};
+// Rows whose every byte differs, top row first.
+void FillRows(CDibImage& image, size_t rowBytes) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (size_t i = 0; i < rowBytes; ++i)
+            image.firstRow()[y * image.pitch() + i] = static_cast<BYTE>(7 * y + i + 1);
+    }
+}
 
-}  // namespace
+Bytes Row(const CDibImage& image, int y, size_t size) {
+    const BYTE* row = image.firstRow() + y * image.pitch();
+    return Bytes(row, row + size);
+}
 
 TEST(SaveTest, TheEncoderGetsTheSectionAtItsDepthOrTheAlphaPixels) {
+    const struct {
+        WORD bpp;
+        DWORD compression;
+        DWORD masks[3];
+        DWORD flags;
+        PixelFormat reaches;
+    } cases[] = {
+        // clang-format off
+        {1, BI_RGB, {}, 0, PixelFormat1bppIndexed}, {4, BI_RGB, {}, 0, PixelFormat4bppIndexed},
+        {8, BI_RGB, {}, 0, PixelFormat8bppIndexed}, {16, BI_RGB, {}, 0, PixelFormat16bppRGB555},
+        {16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, 0, PixelFormat16bppRGB565},
+        {24, BI_RGB, {}, 0, PixelFormat24bppRGB}, {32, BI_RGB, {}, 0, PixelFormat32bppRGB},
+        {32, BI_RGB, {}, 1, PixelFormat32bppARGB},
+        // clang-format on
+    };
     RegisterRawTestCodec();
     TempFolder folder;
-    const SavedCase cases[] = {
-        {"1 bit", 1, BI_RGB, {}, 0, PixelFormat1bppIndexed},
-        {"4 bit", 4, BI_RGB, {}, 0, PixelFormat4bppIndexed},
-        {"8 bit", 8, BI_RGB, {}, 0, PixelFormat8bppIndexed},
-        {"5-5-5", 16, BI_RGB, {}, 0, PixelFormat16bppRGB555},
-        {"5-6-5", 16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, 0, PixelFormat16bppRGB565},
-        {"24 bit", 24, BI_RGB, {}, 0, PixelFormat24bppRGB},
-        {"32 bit", 32, BI_RGB, {}, 0, PixelFormat32bppRGB},
-        {"32 bit with alpha", 32, BI_RGB, {}, 1, PixelFormat32bppARGB},
-    };
-    for (const SavedCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "pixel format 0x" << std::hex << c.reaches);
         CDibImage image;
         ASSERT_TRUE(image.Create(5, 3, c.bpp, c.compression, c.masks, c.flags));
-        if (c.bpp <= 8) {
-            const RGBQUAD entries[2] = {{10, 20, 30, 0}, {40, 50, 60, 0}};
+        const RGBQUAD entries[2] = {{10, 20, 30, 0}, {40, 50, 60, 0}};
+        if (c.bpp <= 8)
             image.SetColorTable(0, 2, entries);
-        }
-        // A distinct byte pattern, top row first.
-        const int rowBytes = (5 * c.bpp + 7) / 8;
-        for (int y = 0; y < 3; ++y) {
-            for (int i = 0; i < rowBytes; ++i) {
-                image.firstRow()[y * image.pitch() + i] = static_cast<BYTE>(16 * y + i + 1);
-            }
-        }
-        const std::string path = folder.File(std::string(c.name) + ".rawtest");
+        const size_t rowBytes = (5 * c.bpp + 7) / 8;
+        FillRows(image, rowBytes);
+        const std::string path = folder.File("a.rawtest");
         ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
         RawTestPicture saved;
         ASSERT_TRUE(ReadRawTestFile(path, saved));
         EXPECT_EQ(saved.format, c.reaches);
         EXPECT_EQ(saved.width, 5u);
-        EXPECT_EQ(saved.height, 3u);
-        for (int y = 0; y < 3; ++y) {
-            const BYTE* row = image.firstRow() + y * image.pitch();
-            EXPECT_EQ(saved.rows[y], Bytes(row, row + rowBytes)) << "row " << y;
-        }
-        if (c.bpp <= 8) {
-            ASSERT_EQ(saved.palette.size(), 1u << c.bpp);
-            EXPECT_EQ(saved.palette[0], 0xFF1E140Au);
-            EXPECT_EQ(saved.palette[1], 0xFF3C3228u);
-            if (c.bpp > 1) {
-                EXPECT_EQ(saved.palette[2], 0xFF000000u);
-            }
-        }
+        ASSERT_EQ(saved.height, 3u);
+        for (int y = 0; y < 3; ++y)
+            EXPECT_EQ(saved.rows[y], Row(image, y, rowBytes)) << "row " << y;
+        // The whole colour table, alpha set, black beyond the entries given.
+        std::vector<ARGB> palette(c.bpp <= 8 ? 1u << c.bpp : 0, 0xFF000000);
+        if (c.bpp <= 8)
+            palette[0] = 0xFF1E140A, palette[1] = 0xFF3C3228;
+        EXPECT_EQ(saved.palette, palette);
     }
 }
 
-TEST(SaveTest, AFormatIdChoosesTheEncoderWhateverTheExtension) {
+TEST(SaveTest, TheFormatIdOrElseTheExtensionChoosesTheEncoder) {
+    GUID almostRaw = kRawFormat;
+    almostRaw.Data4[7] = 9;
+    const struct {
+        const char* name;
+        GUID format;
+        std::string starts;  // empty: refused, and no file is made
+    } cases[] = {
+        // clang-format off
+        {"a.bmp", GUID_NULL, "BM"},             {"a.Rle", GUID_NULL, "BM"},
+        {"a.tar.rawtest", GUID_NULL, "RAWTEST1"}, {"a.bmp", kRawFormat, "RAWTEST1"},
+        {"a.rawtest", almostRaw, ""},           {"a.bm", GUID_NULL, ""},
+        {"a", GUID_NULL, ""},                   {"pics.rawtest/a", GUID_NULL, ""},
+        {"a.rawtest x", GUID_NULL, ""},         {"nowhere/a.rawtest", GUID_NULL, ""},
+        // clang-format on
+    };
     RegisterRawTestCodec();
     TempFolder folder;
+    ::mkdir(folder.File("pics.rawtest").c_str(), 0700);
     CDibImage image;
     ASSERT_TRUE(image.Create(2, 2, 24, BI_RGB, nullptr, 0));
-    const std::string path = folder.File("picture.bmp");
-    ASSERT_EQ(image.Save(path.c_str(), kRawFormat), S_OK);
-    RawTestPicture saved;
-    EXPECT_TRUE(ReadRawTestFile(path, saved));
-    const GUID unknown = {0x12345678, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
-    EXPECT_EQ(image.Save(folder.File("other.rawtest").c_str(), unknown), E_FAIL);
-    EXPECT_FALSE(FileExists(folder.File("other.rawtest")));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = folder.File(c.name);
+        ASSERT_EQ(image.Save(path.c_str(), c.format), c.starts.empty() ? E_FAIL : S_OK);
+        if (!c.starts.empty()) {
+            const Bytes file = ReadFileBytes(path);
+            EXPECT_EQ(std::string(file.begin(), file.begin() + c.starts.size()), c.starts);
+            ::unlink(path.c_str());
+        }
+        EXPECT_EQ(ListFolder(folder.Path()), "pics.rawtest");
+        EXPECT_EQ(ListFolder(folder.File("pics.rawtest")), "");
+    }
 }
 
-TEST(SaveTest, ASaveThatFailsLeavesNoFileBehind) {
-    RegisterRawTestCodec();
-    TempFolder folder;
-    CDibImage image;
-    ASSERT_TRUE(image.Create(4, 4, 24, BI_RGB, nullptr, 0));
-    struct Case {
+TEST(SaveTest, AFailedSaveLeavesTheEarlierFileAndNothingElse) {
+    const struct {
         const char* what;
-        std::string path;
+        int error;
+        size_t writeAfter;  // with the write failing; else at the step
+        WriteStep step;
+    } cases[] = {
+        {"disk full at once", ENOSPC, 0, WriteStep::Sync},
+        {"disk full in the rows", ENOSPC, 5000, WriteStep::Sync},
+        {"flush", EIO, SIZE_MAX, WriteStep::Sync},
+        {"close", ENOSPC, SIZE_MAX, WriteStep::Close},
+        {"rename", EIO, SIZE_MAX, WriteStep::Rename},
     };
-    ::mkdir(folder.File("locked").c_str(), 0500);
-    const Case cases[] = {
-        {"no encoder for the extension", folder.File("a.xyz")},
-        {"no extension", folder.File("a")},
-        {"a dot in a folder name", folder.File("pics.rawtest") + "/a"},
-        {"a dot followed by a space", folder.File("a.rawtest x")},
-        {"a folder that does not exist", folder.File("nowhere") + "/a.rawtest"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(image.Save(c.path.c_str(), GUID_NULL), E_FAIL) << c.what;
-    }
-    if (::geteuid() != 0) {
-        EXPECT_EQ(image.Save(folder.File("locked/a.rawtest").c_str(), GUID_NULL), E_FAIL);
-    }
-    EXPECT_EQ(ListFolder(folder.Path()), "locked");
-    EXPECT_EQ(ListFolder(folder.File("locked")), "");
-}
-
-TEST(SaveTest, AWriteErrorLeavesTheEarlierFileUntouchedAndNoTemporaryFile) {
     RegisterRawTestCodec();
     TempFolder folder;
     const std::string path = folder.File("a.rawtest");
-    WriteFileBytes(path, Bytes{'o', 'l', 'd'});
+    WriteFileBytes(path, {'o', 'l', 'd'});
     CDibImage image;
     ASSERT_TRUE(image.Create(64, 64, 24, BI_RGB, nullptr, 0));
-    for (size_t after : {size_t{0}, size_t{100}, size_t{5000}}) {
-        gdiplus_testing::InjectWriteError(ENOSPC, after);
-        EXPECT_EQ(image.Save(path.c_str(), GUID_NULL), E_FAIL) << "after " << after << " bytes";
+    for (const auto& c : cases) {
+        if (c.writeAfter != SIZE_MAX)
+            gdiplus_testing::InjectWriteError(c.error, c.writeAfter);
+        else
+            gdiplus_testing::InjectStepError(c.step, c.error);
+        EXPECT_EQ(image.Save(path.c_str(), GUID_NULL), E_FAIL) << c.what;
         gdiplus_testing::InjectWriteError(0, 0);
-        EXPECT_EQ(ListFolder(folder.Path()), "a.rawtest");
-        RawTestPicture unchanged;
-        EXPECT_FALSE(ReadRawTestFile(path, unchanged)) << "still the three bytes written first";
+        gdiplus_testing::InjectStepError(c.step, 0);
+        EXPECT_EQ(ListFolder(folder.Path()), "a.rawtest") << c.what;
+        EXPECT_EQ(ReadFileBytes(path), Bytes({'o', 'l', 'd'})) << c.what;
     }
     ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
     RawTestPicture replaced;
     EXPECT_TRUE(ReadRawTestFile(path, replaced));
 }
 
-TEST(SaveTest, AReplacedFileKeepsItsPermissionBits) {
-    RegisterRawTestCodec();
-    TempFolder folder;
-    const std::string path = folder.File("a.rawtest");
-    WriteFileBytes(path, Bytes{1});
-    ::chmod(path.c_str(), 0640);
-    CDibImage image;
-    ASSERT_TRUE(image.Create(2, 2, 24, BI_RGB, nullptr, 0));
-    ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
-    struct stat info;
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 07777, 0640u);
-}
-
-TEST(SaveTest, LongPathsSaveAlike) {
-    RegisterRawTestCodec();
-    TempFolder folder;
-    CDibImage image;
-    ASSERT_TRUE(image.Create(2, 2, 24, BI_RGB, nullptr, 0));
-    // 511 bytes convert in a frame buffer, 512 need the heap.
-    std::string deep = folder.Path();
-    while (deep.size() < 400) {
-        deep += "/" + std::string(50, 'd');
-        ::mkdir(deep.c_str(), 0700);
-    }
-    for (size_t length : {511u, 512u}) {
-        const std::string path =
-            deep + "/" + std::string(length - deep.size() - 1 - 8, 'f') + ".rawtest";
-        ASSERT_EQ(path.size(), length);
-        EXPECT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK) << length;
-        EXPECT_TRUE(FileExists(path));
-    }
-}
-
 TEST(SaveTest, ABmpHoldsEveryRowBottomUpWithZeroPaddingHoweverManyRows) {
     TempFolder folder;
-    struct Case {
-        int width, height;
-        WORD bpp;
-    };
     // Rows with and without padding, and more rows than one system call takes.
-    for (const Case c : {Case{5, 2100, 24}, Case{4, 1500, 24}, Case{3, 1, 32}, Case{3, 700, 16}}) {
-        SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    const std::tuple<int, int, WORD> cases[] = {{5, 2100, 24}, {4, 1500, 24}, {3, 700, 16}};
+    for (const auto& [width, height, bpp] : cases) {
+        SCOPED_TRACE(testing::Message() << width << "x" << height << " at " << bpp);
         CDibImage image;
-        ASSERT_TRUE(image.Create(c.width, c.height, c.bpp, BI_RGB, nullptr, 0));
-        const size_t rowBytes = static_cast<size_t>(c.width) * c.bpp / 8;
-        for (int y = 0; y < c.height; ++y) {
-            for (size_t i = 0; i < rowBytes; ++i)
-                image.firstRow()[y * image.pitch() + i] = static_cast<BYTE>(7 * y + i + 1);
-        }
+        ASSERT_TRUE(image.Create(width, height, bpp, BI_RGB, nullptr, 0));
+        const size_t rowBytes = width * bpp / 8, stride = (rowBytes + 3) / 4 * 4;
+        FillRows(image, rowBytes);
         const std::string path = folder.File("rows.bmp");
         ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
-
-        std::ifstream in(path, std::ios::binary);
-        const Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        const size_t stride = (rowBytes + 3) / 4 * 4;
-        ASSERT_EQ(file.size(), 54 + stride * c.height);
-        for (int y = 0; y < c.height; ++y) {
-            const BYTE* saved = file.data() + 54 + (c.height - 1 - y) * stride;
-            const BYTE* row = image.firstRow() + y * image.pitch();
-            ASSERT_EQ(Bytes(saved, saved + rowBytes), Bytes(row, row + rowBytes)) << "row " << y;
-            ASSERT_EQ(Bytes(saved + rowBytes, saved + stride), Bytes(stride - rowBytes, 0));
+        const Bytes file = ReadFileBytes(path);
+        ASSERT_EQ(file.size(), 54 + stride * height);
+        for (int y = 0; y < height; ++y) {
+            Bytes want = Row(image, y, rowBytes);
+            want.resize(stride, 0);
+            const auto saved = file.begin() + 54 + (height - 1 - y) * stride;
+            ASSERT_EQ(Bytes(saved, saved + stride), want) << "row " << y;
         }
-        // A write failing part of the way through the rows leaves nothing.
-        std::remove(path.c_str());
-        gdiplus_testing::InjectWriteError(ENOSPC, 54 + stride * c.height / 2);
-        EXPECT_EQ(image.Save(path.c_str(), GUID_NULL), E_FAIL);
-        gdiplus_testing::InjectWriteError(0, 0);
-        EXPECT_EQ(ListFolder(folder.Path()), "");
     }
 }
+
+}  // namespace

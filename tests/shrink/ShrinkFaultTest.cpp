@@ -21,10 +21,10 @@
 #include <vector>
 
 #include "image/CDibImage.h"
-#include "platform/gdiplus/FileIo.h"
-#include "platform/win32/FileOps.h"
 #include "platform/win32/LastError.h"
 #include "shrink/ShrinkFile.h"
+#include "tests/fakes/GdiplusFakes.h"
+#include "tests/fakes/Win32Fakes.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "image/CDibImage.h"
-#include "platform/gdiplus/FileIo.h"
 #include "platform/win32/Gdi.h"
 #include "shrink/BatchRun.h"
+#include "tests/fakes/GdiplusFakes.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

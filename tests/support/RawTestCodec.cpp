@@ -4,7 +4,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/gdiplus/CodecRegistry.h"
+#include "tests/fakes/GdiplusFakes.h"
 
 namespace {
 

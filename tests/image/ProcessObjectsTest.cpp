@@ -1,0 +1,147 @@
+// The objects images share in a process: the codec library's guard, the pool
+// of device contexts and the scratch buffers.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <cstring>
+#include <vector>
+
+#include "image/CDibImage.h"
+#include "image/CGdiplusGuard.h"
+#include "image/CMemoryDCPool.h"
+#include "image/CScratchBuffers.h"
+#include "image/ProcessObjects.h"
+#include "platform/gdiplus/GdiplusStartup.h"
+#include "platform/win32/Diagnostics.h"
+#include "platform/win32/Gdi.h"
+#include "tests/fakes/GdiplusFakes.h"
+
+namespace {
+
+// Start-ups and shutdowns since construction.
+struct Calls {
+    gdiplus_testing::StartupCounts base = gdiplus_testing::GetStartupCounts();
+    int Startups() const { return gdiplus_testing::GetStartupCounts().startups - base.startups; }
+    int Shutdowns() const { return gdiplus_testing::GetStartupCounts().shutdowns - base.shutdowns; }
+};
+
+TEST(ProcessObjectsTest, TheGuardStartsTheLibraryOnceAndTheLastImageOrTeardownStopsIt) {
+    Calls calls;
+    {
+        CGdiplusGuard guard;
+        gdiplus_testing::FailNextStartups(1);
+        EXPECT_FALSE(guard.Start());
+        EXPECT_EQ(guard.Token(), 0u);
+        EXPECT_TRUE(guard.Start()) << "a failed start is tried again";
+        EXPECT_TRUE(guard.Start());
+        EXPECT_EQ(calls.Startups(), 2);
+        guard.Stop();
+        guard.Stop();
+        EXPECT_EQ(calls.Shutdowns(), 1);
+        EXPECT_EQ(guard.Token(), 0u);
+        guard.RegisterImage();
+        guard.UnregisterImage();  // never started: nothing to stop
+        EXPECT_EQ(calls.Shutdowns(), 1);
+        guard.RegisterImage();
+        guard.RegisterImage();
+        guard.Start();
+        guard.UnregisterImage();
+        EXPECT_NE(guard.Token(), 0u) << "one image still lives";
+        guard.UnregisterImage();
+        EXPECT_EQ(calls.Shutdowns(), 2);
+        guard.Start();
+        CGdiplusGuard idle;
+    }
+    EXPECT_EQ(calls.Startups(), 4);
+    EXPECT_EQ(calls.Shutdowns(), 3) << "teardown stops a running library, once";
+    // The process's guard counts every image.
+    const LONG live = theGdiplusGuard.LiveImages();
+    {
+        CDibImage a;
+        {
+            CDibImage b;
+            EXPECT_EQ(theGdiplusGuard.LiveImages(), live + 2);
+            EXPECT_TRUE(theGdiplusGuard.Start());
+        }
+        EXPECT_TRUE(GdiplusIsRunning()) << "image a still lives";
+    }
+    EXPECT_EQ(theGdiplusGuard.LiveImages(), live);
+    EXPECT_FALSE(GdiplusIsRunning());
+}
+
+std::vector<HDC> Slots(const CMemoryDCPool& pool) {
+    std::vector<HDC> slots;
+    for (int i = 0; i < CMemoryDCPool::kSlots; ++i)
+        slots.push_back(pool.Slot(i));
+    return slots;
+}
+
+TEST(ProcessObjectsTest, ThePoolGivesTheLastContextFirstAndDeletesTheOnePushedOut) {
+    const int before = win32_diagnostics::LiveDeviceContexts();
+    {
+        CMemoryDCPool pool;
+        HDC dc[5];
+        for (HDC& d : dc)
+            d = CreateCompatibleDC(nullptr);
+        pool.Give(dc[0]);
+        pool.Give(dc[1]);
+        pool.Give(dc[2]);
+        EXPECT_EQ(pool.Take(), dc[2]);
+        EXPECT_EQ(pool.Take(), dc[1]);
+        pool.Give(dc[1]);  // fills the first empty slot only
+        EXPECT_EQ(Slots(pool), (std::vector<HDC>{dc[1], nullptr, dc[0], nullptr}));
+        pool.Give(dc[2]);
+        pool.Give(dc[3]);
+        pool.Give(dc[4]);
+        EXPECT_EQ(Slots(pool), (std::vector<HDC>{dc[4], dc[3], dc[2], dc[1]}));
+        EXPECT_EQ(win32_diagnostics::LiveDeviceContexts(), before + 4);
+    }
+    EXPECT_EQ(win32_diagnostics::LiveDeviceContexts(), before) << "teardown deletes the four";
+    CMemoryDCPool empty;
+    HDC made = empty.Take();
+    EXPECT_EQ(win32_diagnostics::LiveDeviceContexts(), before + 1);
+    empty.Give(made);
+}
+
+TEST(ProcessObjectsTest, TwoSmallScratchBuffersComeFromTheFrameAndTheRestFromTheHeap) {
+    CScratchBuffers scratch;
+    const size_t sizes[] = {1025, 1024, 1024, 1, 5000};
+    const bool frame[] = {false, true, true, false, false};
+    for (int i = 0; i < 5; ++i) {
+        void* block = scratch.Allocate(sizes[i]);
+        ASSERT_NE(block, nullptr);
+        EXPECT_EQ(scratch.IsFrameBuffer(block), frame[i]) << i;
+        std::memset(block, i, sizes[i]);  // the sanitizer build catches overlaps
+    }
+}
+
+// The depth at which a small buffer first came from the heap, or -1.
+int FramesUntilHeap(int depth) {
+    CScratchBuffers scratch;
+    void* p = scratch.Allocate(512);
+    static_cast<volatile char*>(p)[0] = 1;
+    if (!scratch.IsFrameBuffer(p))
+        return depth;
+    return depth == 100000 ? -1 : FramesUntilHeap(depth + 1);
+}
+
+TEST(ProcessObjectsTest, AThreadWithLittleStackLeftTakesScratchBuffersFromTheHeap) {
+    // On 256 KiB of stack, frames of a 2 KiB arena each use the room up long
+    // before the stack itself ends.
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 256 * 1024);
+    int depth = -2;
+    pthread_t thread;
+    const auto probe = [](void* result) -> void* {
+        *static_cast<int*>(result) = FramesUntilHeap(0);
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attr, probe, &depth), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+    EXPECT_GT(depth, 10);
+    EXPECT_LT(depth, 130);
+}
+
+}  // namespace
