@@ -1,0 +1,131 @@
+#include "tests/support/Pictures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "platform/gdiplus/PixelConversion.h"
+
+namespace {
+
+ARGB Pack(UINT a, UINT r, UINT g, UINT b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+UINT Wave(double phase) {
+    return static_cast<UINT>(std::lround(128 + 90 * std::sin(phase)));
+}
+
+// Writes ARGB values as 24, 32, 48 or 64-bit pixels; the 16-bit channels
+// repeat the 8-bit value, which ReadRowArgb reads back unchanged.
+void WriteRow(const std::vector<ARGB>& in, PixelFormat format, BYTE* out) {
+    const UINT channels = format == PixelFormat48bppRGB ? 3 : 4;
+    if (format != PixelFormat48bppRGB && format != PixelFormat64bppARGB) {
+        WriteRowArgb(in.data(), static_cast<UINT>(in.size()), format, out);
+        return;
+    }
+    for (size_t x = 0; x < in.size(); ++x) {
+        for (UINT c = 0; c < channels; ++c)
+            out[2 * (channels * x + c)] = out[2 * (channels * x + c) + 1] = BYTE(in[x] >> 8 * c);
+    }
+}
+
+}  // namespace
+
+std::vector<ARGB> ArgbPixels(const ImageView& image) {
+    std::vector<ARGB> pixels(static_cast<size_t>(image.width) * image.height);
+    for (UINT y = 0; y < image.height; ++y)
+        ReadRowArgb(image, y, &pixels[size_t{y} * image.width]);
+    return pixels;
+}
+
+ImageBuffer NoisePicture(PixelFormat format, UINT width, UINT height, uint32_t seed, UINT colours) {
+    std::mt19937 random(seed);
+    auto next = [&random](UINT limit) { return static_cast<UINT>(random() % limit); };
+    ImageBuffer picture;
+    picture.Allocate(format, width, height);
+    const UINT bits = GetPixelFormatSize(format);
+    if (IsIndexedPixelFormat(format)) {
+        for (UINT i = 0; i < (colours != 0 ? colours : 1u << bits); ++i)
+            picture.Palette().push_back(Pack(255, next(256), next(256), next(256)));
+    } else if (colours != 0) {
+        std::vector<ARGB> table, row(width);
+        for (UINT i = 0; i < colours; ++i)
+            table.push_back(Pack(next(4) == 0 ? 0 : 255, next(256), next(256), next(256)));
+        for (UINT y = 0; y < height; ++y) {
+            for (ARGB& pixel : row)
+                pixel = table[next(colours)];
+            WriteRow(row, format, picture.Row(y));
+        }
+        return picture;
+    }
+    const bool premultiplied = format == PixelFormat32bppPARGB || format == PixelFormat64bppPARGB;
+    const size_t rowBits = size_t{bits} * width;
+    for (UINT y = 0; y < height; ++y) {
+        BYTE* out = picture.Row(y);
+        for (size_t i = 0; i < rowBits / 8; ++i)
+            out[i] = static_cast<BYTE>(next(256));
+        if (rowBits % 8 != 0)
+            out[rowBits / 8] = static_cast<BYTE>(next(256) & (0xFF00 >> rowBits % 8));
+        for (UINT x = 0; format == PixelFormat16bppRGB555 && x < width; ++x)
+            out[2 * x + 1] &= 0x7F;
+        // Colour channels no larger than alpha, 8 or 16 bits each.
+        const UINT lane = bits / 32;
+        for (UINT x = 0; premultiplied && x < width; ++x) {
+            BYTE* p = out + size_t{x} * 4 * lane;
+            const UINT alpha = lane == 1 ? p[3] : p[6] | p[7] << 8;
+            for (UINT c = 0; c < 3; ++c) {
+                const UINT v = (lane == 1 ? p[c] : p[2 * c] | p[2 * c + 1] << 8) % (alpha + 1);
+                for (UINT b = 0; b < lane; ++b)
+                    p[c * lane + b] = static_cast<BYTE>(v >> 8 * b);
+            }
+        }
+    }
+    return picture;
+}
+
+ImageBuffer SmoothPicture(PixelFormat format, UINT width, UINT height) {
+    ImageBuffer picture;
+    picture.Allocate(format, width, height);
+    for (UINT v = 0; format == PixelFormat8bppIndexed && v < 256; ++v)
+        picture.Palette().push_back(Pack(255, v, v, v));
+    std::vector<ARGB> row(width);
+    for (UINT y = 0; y < height; ++y) {
+        for (UINT x = 0; x < width; ++x) {
+            row[x] = Pack(255, Wave(x / 9.0 + y / 23.0), Wave(y / 11.0 - x / 31.0),
+                          Wave((x + y) / 17.0));
+            if (format == PixelFormat8bppIndexed)
+                picture.Row(y)[x] = static_cast<BYTE>(row[x] >> 8);
+        }
+        WriteRowArgb(row.data(), width, format, picture.Row(y));
+    }
+    return picture;
+}
+
+double Psnr(const std::vector<ARGB>& a, const std::vector<ARGB>& b) {
+    if (a.size() != b.size() || a.empty())
+        return 0;
+    double sum = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        for (int shift = 0; shift <= 16; shift += 8) {
+            const double d = double((a[i] >> shift) & 0xFF) - double((b[i] >> shift) & 0xFF);
+            sum += d * d;
+        }
+    }
+    if (sum == 0)
+        return std::numeric_limits<double>::infinity();
+    return 10 * std::log10(255.0 * 255.0 * 3.0 * double(a.size()) / sum);
+}
+
+int MaxChannelDifference(const std::vector<ARGB>& a, const std::vector<ARGB>& b) {
+    if (a.size() != b.size())
+        return 256;
+    int worst = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        for (int shift = 0; shift <= 24; shift += 8)
+            worst = std::max(worst,
+                             std::abs(int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF)));
+    }
+    return worst;
+}

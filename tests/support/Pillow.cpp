@@ -1,0 +1,39 @@
+#include "tests/support/Pillow.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestFiles.h"
+
+std::vector<PillowPicture> ReadWithPillow(const std::vector<std::string>& paths) {
+    // The helper lies beside this file, one folder up from the test data.
+    std::string command =
+        "/usr/bin/python3 '" + TestDataPath("../support/read_with_pillow.py") + "'";
+    for (const std::string& path : paths) {
+        std::remove((path + ".rgba").c_str());
+        command += " '" + path + "'";
+    }
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("cannot run Pillow: " + command);
+    std::vector<PillowPicture> pictures(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (!FileExists(paths[i] + ".rgba"))
+            continue;
+        const Bytes bytes = ReadFileBytes(paths[i] + ".rgba");
+        const auto newline = std::find(bytes.begin(), bytes.end(), '\n');
+        const std::string header(bytes.begin(), newline);
+        PillowPicture& p = pictures[i];
+        char mode[16] = {};
+        if (newline == bytes.end() ||
+            std::sscanf(header.c_str(), "%15s %u %u", mode, &p.width, &p.height) != 3)
+            continue;
+        p.mode = mode;
+        for (auto at = newline + 1; bytes.end() - at >= 4; at += 4)
+            p.pixels.push_back(ARGB(at[3]) << 24 | at[0] << 16 | at[1] << 8 | at[2]);
+        p.read = p.pixels.size() == size_t{p.width} * p.height;
+    }
+    return pictures;
+}
