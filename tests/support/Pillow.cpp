@@ -10,19 +10,19 @@
 
 std::vector<PillowPicture> ReadWithPillow(const std::vector<std::string>& paths) {
     // The helper lies beside this file, one folder up from the test data.
-    std::string command =
-        "/usr/bin/python3 '" + TestDataPath("../support/read_with_pillow.py") + "'";
-    for (const std::string& path : paths) {
-        std::remove((path + ".rgba").c_str());
+    const TempFolder answers;
+    std::string command = "/usr/bin/python3 '" + TestDataPath("../support/read_with_pillow.py") +
+                          "' '" + answers.Path() + "'";
+    for (const std::string& path : paths)
         command += " '" + path + "'";
-    }
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("cannot run Pillow: " + command);
     std::vector<PillowPicture> pictures(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) {
-        if (!FileExists(paths[i] + ".rgba"))
+        const std::string answer = answers.File(std::to_string(i) + ".rgba");
+        if (!FileExists(answer))
             continue;
-        const Bytes bytes = ReadFileBytes(paths[i] + ".rgba");
+        const Bytes bytes = ReadFileBytes(answer);
         const auto newline = std::find(bytes.begin(), bytes.end(), '\n');
         const std::string header(bytes.begin(), newline);
         PillowPicture& p = pictures[i];

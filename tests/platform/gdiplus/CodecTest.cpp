@@ -22,7 +22,8 @@
 namespace {
 
 struct Codec {
-    const char* name;
+    const char* name;    // the file extension
+    const char* folder;  // under tests/data
     Status (*encode)(const ImageView&, std::vector<BYTE>&);
     Status (*decode)(const BYTE*, size_t, ImageBuffer&);
     bool (*sniff)(const BYTE*, size_t);
@@ -31,13 +32,13 @@ struct Codec {
     Status malformed;  // for damaged or truncated files
 };
 
-const Codec kBmp{"bmp", EncodeBmp, DecodeBmp, SniffBmp, 2, GenericError, GenericError};
-const Codec kPng{"png", EncodePng, DecodePng, SniffPng, 8, UnknownImageFormat, GenericError};
-const Codec kGif{"gif", EncodeGif, DecodeGif, SniffGif, 6, UnknownImageFormat, GenericError};
-const Codec kJpeg{"jpg", EncodeJpeg,         DecodeJpeg,      SniffJpeg,
-                  3,     UnknownImageFormat, InvalidParameter};
-const Codec kTiff{"tif", EncodeTiff,         DecodeTiff,      SniffTiff,
-                  4,     UnknownImageFormat, InvalidParameter};
+const Codec kBmp{"bmp", "bmp", EncodeBmp, DecodeBmp, SniffBmp, 2, GenericError, GenericError};
+const Codec kPng{"png", "png", EncodePng, DecodePng, SniffPng, 8, UnknownImageFormat, GenericError};
+const Codec kGif{"gif", "gif", EncodeGif, DecodeGif, SniffGif, 6, UnknownImageFormat, GenericError};
+const Codec kJpeg{"jpg",     "jpeg", EncodeJpeg,         DecodeJpeg,
+                  SniffJpeg, 3,      UnknownImageFormat, InvalidParameter};
+const Codec kTiff{"tif",     "tiff", EncodeTiff,         DecodeTiff,
+                  SniffTiff, 4,      UnknownImageFormat, InvalidParameter};
 const Codec* const kCodecs[] = {&kBmp, &kPng, &kGif, &kJpeg, &kTiff};
 
 constexpr PixelFormat k1 = PixelFormat1bppIndexed, k4 = PixelFormat4bppIndexed,
@@ -311,5 +312,32 @@ TEST(Codecs, EveryKeptDamagedFileGivesItsStatus) {
         ImageBuffer out;
         EXPECT_EQ(c.codec->decode(file.data(), file.size(), out), c.status) << c.file;
         EXPECT_EQ(out.Pixels() == nullptr, c.status != Ok) << c.file;
+    }
+}
+
+// Files from other writers in layouts our encoders never write, kept under
+// tests/data/<format>/layouts: libtiff's planes, tiles, compressions, bit
+// depths and photometrics; libjpeg's colour spaces and progressions; GIF
+// screens, local tables, interlacing and extensions. We read them as Pillow
+// does, within a step where it divides out alpha or converts CMYK its way.
+TEST(Codecs, DecodersReadOtherWritersLayoutsAsPillowDoes) {
+    std::vector<std::string> paths;
+    std::vector<const Codec*> codecs;
+    for (const Codec* codec : {&kGif, &kJpeg, &kTiff}) {
+        for (const auto& entry : std::filesystem::directory_iterator(
+                 TestDataPath(codec->folder + std::string("/layouts")))) {
+            paths.push_back(entry.path().string());
+            codecs.push_back(codec);
+        }
+    }
+    ASSERT_GE(paths.size(), 40u);
+    const std::vector<PillowPicture> theirs = ReadWithPillow(paths);
+    for (size_t i = 0; i < paths.size(); ++i) {
+        SCOPED_TRACE(paths[i]);
+        const Bytes file = ReadFileBytes(paths[i]);
+        ImageBuffer ours;
+        ASSERT_EQ(codecs[i]->decode(file.data(), file.size(), ours), Ok);
+        ASSERT_TRUE(theirs[i].read);
+        EXPECT_LE(MaxChannelDifference(ArgbPixels(ours.View()), theirs[i].pixels), 1);
     }
 }
