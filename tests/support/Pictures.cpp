@@ -17,20 +17,6 @@ UINT Wave(double phase) {
     return static_cast<UINT>(std::lround(128 + 90 * std::sin(phase)));
 }
 
-// Writes ARGB values as 24, 32, 48 or 64-bit pixels; the 16-bit channels
-// repeat the 8-bit value, which ReadRowArgb reads back unchanged.
-void WriteRow(const std::vector<ARGB>& in, PixelFormat format, BYTE* out) {
-    const UINT channels = format == PixelFormat48bppRGB ? 3 : 4;
-    if (format != PixelFormat48bppRGB && format != PixelFormat64bppARGB) {
-        WriteRowArgb(in.data(), static_cast<UINT>(in.size()), format, out);
-        return;
-    }
-    for (size_t x = 0; x < in.size(); ++x) {
-        for (UINT c = 0; c < channels; ++c)
-            out[2 * (channels * x + c)] = out[2 * (channels * x + c) + 1] = BYTE(in[x] >> 8 * c);
-    }
-}
-
 }  // namespace
 
 std::vector<ARGB> ArgbPixels(const ImageView& image) {
@@ -56,11 +42,10 @@ ImageBuffer NoisePicture(PixelFormat format, UINT width, UINT height, uint32_t s
         for (UINT y = 0; y < height; ++y) {
             for (ARGB& pixel : row)
                 pixel = table[next(colours)];
-            WriteRow(row, format, picture.Row(y));
+            WriteRowArgb(row.data(), width, format, picture.Row(y));
         }
         return picture;
     }
-    const bool premultiplied = format == PixelFormat32bppPARGB || format == PixelFormat64bppPARGB;
     const size_t rowBits = size_t{bits} * width;
     for (UINT y = 0; y < height; ++y) {
         BYTE* out = picture.Row(y);
@@ -70,17 +55,6 @@ ImageBuffer NoisePicture(PixelFormat format, UINT width, UINT height, uint32_t s
             out[rowBits / 8] = static_cast<BYTE>(next(256) & (0xFF00 >> rowBits % 8));
         for (UINT x = 0; format == PixelFormat16bppRGB555 && x < width; ++x)
             out[2 * x + 1] &= 0x7F;
-        // Colour channels no larger than alpha, 8 or 16 bits each.
-        const UINT lane = bits / 32;
-        for (UINT x = 0; premultiplied && x < width; ++x) {
-            BYTE* p = out + size_t{x} * 4 * lane;
-            const UINT alpha = lane == 1 ? p[3] : p[6] | p[7] << 8;
-            for (UINT c = 0; c < 3; ++c) {
-                const UINT v = (lane == 1 ? p[c] : p[2 * c] | p[2 * c + 1] << 8) % (alpha + 1);
-                for (UINT b = 0; b < lane; ++b)
-                    p[c * lane + b] = static_cast<BYTE>(v >> 8 * b);
-            }
-        }
     }
     return picture;
 }

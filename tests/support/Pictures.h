@@ -10,12 +10,12 @@
 std::vector<ARGB> ArgbPixels(const ImageView& image);
 
 // Pixels from a fixed pseudo-random sequence, so that every bit of every
-// pixel gets exercised; padding bits stay zero, 5-5-5 words keep their unused
-// top bit clear and premultiplied colours stay within their alpha.
-// Indexed formats get `colours` random opaque entries (none: all the depth
-// holds), their indices covering the whole depth, so that indices past a short
-// table occur. 24, 32, 48 and 64-bit formats given `colours` take their
-// pixels from that many random colours, a quarter of them transparent.
+// pixel gets exercised; padding bits stay zero and 5-5-5 words keep their
+// unused top bit clear. Indexed formats get `colours` random opaque entries
+// (none: all the depth holds), their indices covering the whole depth, so
+// that indices past a short table occur. 24 and 32-bit formats given
+// `colours` take their pixels from that many random colours, a quarter of
+// them transparent.
 ImageBuffer NoisePicture(PixelFormat format, UINT width, UINT height, uint32_t seed,
                          UINT colours = 0);
 

@@ -1,13 +1,16 @@
-// Damaged, hostile and unsupported PNG, GIF, JPEG and TIFF files, each with
-// one defect, built chunk by chunk or entry by entry or patched into a file
-// of our encoders: each gives its own status quickly, leaves no picture, and
-// a huge declared size is refused before it is allocated.
+// Damaged, hostile and unsupported files, each with one defect: kept from
+// fuzzing, built chunk by chunk or entry by entry, or patched into a file of
+// our encoders. Each gives its own status quickly and leaves no picture, and
+// a huge declared size is refused before it is allocated. (BMP header
+// defects are in BmpDecoderTest.)
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <chrono>
+#include <filesystem>
 #include <map>
 
+#include "platform/gdiplus/BmpDecoder.h"
 #include "platform/gdiplus/GifCodec.h"
 #include "platform/gdiplus/JpegCodec.h"
 #include "platform/gdiplus/PngCodec.h"
@@ -89,18 +92,11 @@ struct Tiff {
     Bytes data = Bytes(32, 0x5A);
 
     Tiff& Set(uint16_t tag, uint32_t value) { return Values(tag, kLong, {value}); }
-    Tiff& Values(uint16_t tag, uint16_t type, std::vector<uint32_t> values) {
-        entries[tag] = {type, std::move(values)};
-        return *this;
-    }
-    Tiff& Remove(uint16_t tag) {
-        entries.erase(tag);
-        return *this;
-    }
-    Tiff& Data(Bytes bytes) {
-        data = std::move(bytes);
-        return *this;
-    }
+    // clang-format off
+    Tiff& Values(uint16_t tag, uint16_t type, std::vector<uint32_t> v) { entries[tag] = {type, v}; return *this; }
+    Tiff& Remove(uint16_t tag) { entries.erase(tag); return *this; }
+    Tiff& Data(Bytes bytes) { data = std::move(bytes); return *this; }
+    // clang-format on
     Bytes Build() const {
         Bytes file = {'I', 'I', 42, 0, 8, 0, 0, 0}, values;
         const uint32_t valuesAt = 8 + 2 + 12 * uint32_t(entries.size()) + 4;
@@ -178,9 +174,28 @@ TEST(Decoders, EachDamagedOrHugeFileGivesItsStatusQuicklyWithoutAllocatingIt) {
                            .Remove(kRowsPerStrip)
                            .Set(kTileOffsets, kAtData)
                            .Set(kTileByteCounts, 3);
-    const auto P = DecodePng, G = DecodeGif, J = DecodeJpeg, T = DecodeTiff;
+    // Files kept from fuzzing and hand-made damage: every one needs a case.
+    auto kept = [](const std::string& name) { return ReadFileBytes(TestDataPath(name)); };
+    size_t keptFiles = 0;
+    for (const char* folder : {"bmp/malformed", "gif/findings", "jpeg/malformed", "tiff/malformed"})
+        keptFiles += std::distance(std::filesystem::directory_iterator(TestDataPath(folder)), {});
+    EXPECT_EQ(keptFiles, 9u);
+    const auto B = DecodeBmp, P = DecodePng, G = DecodeGif, J = DecodeJpeg, T = DecodeTiff;
     const Case cases[] = {
         // clang-format off
+        {"kept: BMP info header cut short", B, kept("bmp/malformed/info_header_cut_short.bmp"), GenericError},
+        {"kept: BMP colour table cut short", B, kept("bmp/malformed/colour_table_cut_short.bmp"), GenericError},
+        {"kept: BMP pixels cut short", B, kept("bmp/malformed/pixels_cut_short.bmp"), GenericError},
+        // An empty frame far outside a 4 x 3 screen once stretched the picture
+        // to 800 million pixels; the screen alone remains.
+        {"kept: GIF empty frame far away", G, kept("gif/findings/empty-frame-800-megapixels-away.gif"), Ok},
+        {"kept: JPEG quantisation table missing", J, kept("jpeg/malformed/quantisation_table_missing.jpg"),
+            InvalidParameter},
+        {"kept: JPEG huge frame", J, kept("jpeg/malformed/huge_frame_in_a_few_bytes.jpg"), InvalidParameter},
+        {"kept: JPEG huge arithmetic frame", J, kept("jpeg/malformed/huge_arithmetic_frame_in_a_few_bytes.jpg"),
+            InvalidParameter},
+        {"kept: JPEG scan before frame", J, kept("jpeg/malformed/scan_before_frame.jpg"), InvalidParameter},
+        {"kept: TIFF strip offsets missing", T, kept("tiff/malformed/strip_offsets_missing.tif"), InvalidParameter},
         {"PNG: nothing wrong, one grey pixel", P, Png(Ihdr(1, 1, 8, 0), grey), Ok},
         {"PNG: zero width", P, Png(Ihdr(0, 1, 8, 0), grey), GenericError},
         {"PNG: width beyond 2^31 - 1", P, Png(Ihdr(0x80000000u, 1, 8, 0), grey), GenericError},
