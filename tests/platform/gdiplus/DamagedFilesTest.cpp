@@ -4,6 +4,7 @@
 // a huge declared size is refused before it is allocated. (BMP header
 // defects are in BmpDecoderTest.)
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <zlib.h>
 
 #include <chrono>
@@ -15,7 +16,6 @@
 #include "platform/gdiplus/JpegCodec.h"
 #include "platform/gdiplus/PngCodec.h"
 #include "platform/gdiplus/TiffCodec.h"
-#include "tests/support/PeakMemory.h"
 #include "tests/support/Pictures.h"
 #include "tests/support/TestFiles.h"
 
@@ -127,6 +127,13 @@ struct Tiff {
         return file;
     }
 };
+
+// The process's peak resident memory so far, in kilobytes.
+long PeakResidentKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
 
 struct Case {
     const char* defect;

@@ -4,7 +4,7 @@
 #include <png.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -15,27 +15,14 @@
 
 namespace {
 
-struct ReferenceSource {
-    const Bytes* file;
-    size_t offset;
-};
-
-void ReadReference(png_structp png, png_bytep out, size_t count) {
-    auto* source = static_cast<ReferenceSource*>(png_get_io_ptr(png));
-    if (count > source->file->size() - source->offset)
-        png_error(png, "truncated");
-    std::memcpy(out, source->file->data() + source->offset, count);
-    source->offset += count;
-}
-
 // libpng's high-level reader, asked to expand everything to 8-bit RGB(A):
 // palettes and low-depth grey expanded, tRNS made alpha, 16 bits cut to their
 // high byte. (libpng 1.6.39's simplified reader scrambles interlaced 16-bit
 // files when it reduces them to 8 bits.) Holds the setjmp and only plain data.
-bool ReadExpanded(png_structp png, png_infop info, ReferenceSource* source) {
+bool ReadExpanded(png_structp png, png_infop info, FILE* source) {
     if (setjmp(png_jmpbuf(png)))
         return false;
-    png_set_read_fn(png, source, ReadReference);
+    png_init_io(png, source);
     png_read_png(png, info,
                  PNG_TRANSFORM_EXPAND | PNG_TRANSFORM_STRIP_16 | PNG_TRANSFORM_GRAY_TO_RGB,
                  nullptr);
@@ -46,16 +33,15 @@ struct Reference {
     UINT width = 0, height = 0;
     std::vector<ARGB> pixels;
     std::vector<ARGB> table;  // PLTE with tRNS as alpha, or the grey ramp with tRNS's level clear
-    Bytes scratch;            // chunks of no interest
 };
 
 // libpng's reading of the file; no pixels when libpng refuses it.
 Reference ReferenceDecode(const Bytes& file) {
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
-    ReferenceSource source{&file, 0};
+    FILE* source = fmemopen(const_cast<BYTE*>(file.data()), file.size(), "rb");
     Reference r;
-    if (ReadExpanded(png, info, &source)) {
+    if (ReadExpanded(png, info, source)) {
         r.width = png_get_image_width(png, info);
         r.height = png_get_image_height(png, info);
         const int channels = png_get_channels(png, info);
@@ -67,6 +53,7 @@ Reference ReferenceDecode(const Bytes& file) {
         }
     }
     png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(source);
     // libpng's expansion drops tRNS from what it reports: the table comes
     // from the chunks themselves.
     Bytes plte, trns;
@@ -74,10 +61,9 @@ Reference ReferenceDecode(const Bytes& file) {
         const uint32_t length =
             file[at] << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
         const std::string type(file.begin() + at + 4, file.begin() + at + 8);
-        (type == "PLTE"   ? plte
-         : type == "tRNS" ? trns
-                          : r.scratch)
-            .assign(file.begin() + at + 8, file.begin() + at + 8 + length);
+        if (type == "PLTE" || type == "tRNS")
+            (type == "PLTE" ? plte : trns)
+                .assign(file.begin() + at + 8, file.begin() + at + 8 + length);
         at += 12 + length;
     }
     const UINT depth = file[24], colorType = file[25];  // as IHDR has them
