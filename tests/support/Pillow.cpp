@@ -26,11 +26,9 @@ std::vector<PillowPicture> ReadWithPillow(const std::vector<std::string>& paths)
         const auto newline = std::find(bytes.begin(), bytes.end(), '\n');
         const std::string header(bytes.begin(), newline);
         PillowPicture& p = pictures[i];
-        char mode[16] = {};
         if (newline == bytes.end() ||
-            std::sscanf(header.c_str(), "%15s %u %u", mode, &p.width, &p.height) != 3)
+            std::sscanf(header.c_str(), "%u %u", &p.width, &p.height) != 2)
             continue;
-        p.mode = mode;
         for (auto at = newline + 1; bytes.end() - at >= 4; at += 4)
             p.pixels.push_back(ARGB(at[3]) << 24 | at[0] << 16 | at[1] << 8 | at[2]);
         p.read = p.pixels.size() == size_t{p.width} * p.height;

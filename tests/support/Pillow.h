@@ -9,7 +9,6 @@
 
 struct PillowPicture {
     bool read = false;  // false when Pillow refused the file
-    std::string mode;   // Pillow's mode: "P", "L", "RGB", "RGBA"...
     UINT width = 0;
     UINT height = 0;
     std::vector<ARGB> pixels;  // the first frame, row after row
