@@ -154,10 +154,6 @@ const SuiteFile kSuite[] = {
 };
 // clang-format on
 
-bool Grey(ARGB c) {
-    return Channel(c, 0) == Channel(c, 1) && Channel(c, 1) == Channel(c, 2);
-}
-
 }  // namespace
 
 TEST(BmpSuite, EveryFileGivesItsDecidedPictureOrIsRefused) {
@@ -183,7 +179,10 @@ TEST(BmpSuite, EveryFileGivesItsDecidedPictureOrIsRefused) {
         ASSERT_EQ(d.image.Height(), f.height);
         const Decoded r = Decode(f.reference);
         const std::vector<ARGB>& palette = d.image.Palette();
-        const bool grey = palette.size() > 2 && std::all_of(palette.begin(), palette.end(), Grey);
+        const bool grey =
+            palette.size() > 2 && std::all_of(palette.begin(), palette.end(), [](ARGB c) {
+                return Channel(c, 0) == Channel(c, 1) && Channel(c, 1) == Channel(c, 2);
+            });
         double luminanceError = 0;
         for (UINT y = 0; y < f.height; ++y) {
             for (UINT x = 0; x < f.width; ++x) {

@@ -96,11 +96,9 @@ ImageBuffer Source(const RoundTrip& c, uint32_t seed) {
         return SmoothPicture(c.format, c.width, c.height);
     ImageBuffer picture = NoisePicture(c.format, c.width, c.height, seed, c.colours);
     std::vector<ARGB>& palette = picture.Palette();
-    if (c.table == kGrey || c.table == kGreyClear) {
-        for (size_t i = 0; i < palette.size(); ++i)
-            palette[i] = 0xFF000000u | (i * 255 / (palette.size() - 1)) * 0x010101u;
-    }
-    if (c.table == kClear || c.table == kGreyClear)
+    for (size_t i = 0; c.table >= kGrey && i < palette.size(); ++i)
+        palette[i] = 0xFF000000u | (i * 255 / (palette.size() - 1)) * 0x010101u;
+    if (c.table != kRandom && c.table != kGrey)
         palette[0] &= 0x00FFFFFF;
     if (c.table == kClear)
         palette[1] = (palette[1] & 0x00FFFFFF) | 0x80000000u;

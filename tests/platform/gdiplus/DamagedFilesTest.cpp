@@ -82,17 +82,15 @@ constexpr uint32_t kAtData = 0xFFFFFFFF;  // stands for the pixel data's offset
 // values too long for their entry, then the pixel data. To start with, an
 // 8 x 4 picture of 8-bit grey in one uncompressed strip.
 struct Tiff {
+    // clang-format off
     std::map<uint16_t, std::pair<uint16_t, std::vector<uint32_t>>> entries = {
-        {kWidth, {kShort, {8}}},           {kLength, {kShort, {4}}},
-        {kBitsPerSample, {kShort, {8}}},   {kCompression, {kShort, {1}}},
-        {kPhotometric, {kShort, {1}}},     {kStripOffsets, {kLong, {kAtData}}},
-        {kSamplesPerPixel, {kShort, {1}}}, {kRowsPerStrip, {kShort, {4}}},
-        {kStripByteCounts, {kLong, {32}}},
+        {kWidth, {kShort, {8}}}, {kLength, {kShort, {4}}}, {kBitsPerSample, {kShort, {8}}},
+        {kCompression, {kShort, {1}}}, {kPhotometric, {kShort, {1}}}, {kStripOffsets, {kLong, {kAtData}}},
+        {kSamplesPerPixel, {kShort, {1}}}, {kRowsPerStrip, {kShort, {4}}}, {kStripByteCounts, {kLong, {32}}},
     };
     Bytes data = Bytes(32, 0x5A);
 
     Tiff& Set(uint16_t tag, uint32_t value) { return Values(tag, kLong, {value}); }
-    // clang-format off
     Tiff& Values(uint16_t tag, uint16_t type, std::vector<uint32_t> v) { entries[tag] = {type, v}; return *this; }
     Tiff& Remove(uint16_t tag) { entries.erase(tag); return *this; }
     Tiff& Data(Bytes bytes) { data = std::move(bytes); return *this; }
