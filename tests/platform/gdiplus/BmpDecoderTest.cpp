@@ -62,9 +62,8 @@ Decoded Decode(const std::string& file) {  // "g/name.bmp"
 }
 
 size_t FilesIn(const char* group) {
-    const std::filesystem::directory_iterator folder(
-        TestDataPath(std::string("bmpsuite/") + group));
-    return static_cast<size_t>(std::distance(begin(folder), end(folder)));
+    return std::distance(std::filesystem::directory_iterator(TestDataPath("bmpsuite/") + group),
+                         {});
 }
 
 // What each file of the suite's g/ and q/ folders must give. Decoded pictures
