@@ -87,9 +87,8 @@ double Psnr(const std::vector<ARGB>& a, const std::vector<ARGB>& b) {
             sum += d * d;
         }
     }
-    if (sum == 0)
-        return std::numeric_limits<double>::infinity();
-    return 10 * std::log10(255.0 * 255.0 * 3.0 * double(a.size()) / sum);
+    return sum == 0 ? std::numeric_limits<double>::infinity()
+                    : 10 * std::log10(255.0 * 255.0 * 3.0 * double(a.size()) / sum);
 }
 
 int MaxChannelDifference(const std::vector<ARGB>& a, const std::vector<ARGB>& b) {
