@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "platform/gdiplus/PackedIndex.h"
+
 static_assert(std::endian::native == std::endian::little,
               "the Win32 header structures are written as little-endian bytes");
 
@@ -38,12 +40,6 @@ bool ChooseLayout(PixelFormat format, Layout& layout) {
     }
 }
 
-UINT IndexAt(const BYTE* row, UINT x, UINT bits) {
-    const UINT perByte = 8 / bits;
-    const UINT shift = (perByte - 1 - x % perByte) * bits;
-    return (row[x / perByte] >> shift) & ((1u << bits) - 1);
-}
-
 UINT PaletteCount(const ImageView& image) {
     return image.palette != nullptr ? image.paletteCount : 0;
 }
@@ -56,11 +52,8 @@ UINT ColourTableEntries(const ImageView& image, UINT bits) {
     UINT entries = std::min(PaletteCount(image), depthEntries);
     if (entries == depthEntries)
         return entries;
-    for (UINT y = 0; y < image.height; ++y) {
-        const BYTE* row = image.Row(y);
-        for (UINT x = 0; x < image.width; ++x)
-            entries = std::max(entries, IndexAt(row, x, bits) + 1);
-    }
+    for (UINT y = 0; y < image.height; ++y)
+        entries = std::max(entries, LargestPackedIndex(image.Row(y), image.width, bits) + 1);
     return entries;
 }
 

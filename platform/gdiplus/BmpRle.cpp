@@ -1,5 +1,7 @@
 #include "platform/gdiplus/BmpRle.h"
 
+#include "platform/gdiplus/PackedIndex.h"
+
 namespace {
 
 // Second byte of an escape (a first byte of 0).
@@ -40,12 +42,7 @@ public:
     bool Put(UINT index) {
         if (index >= paletteCount_)
             return false;
-        BYTE* row = image_.Row(height_ - 1 - y);
-        if (fourBit_) {
-            row[x / 2] |= static_cast<BYTE>(x % 2 == 0 ? index << 4 : index);
-        } else {
-            row[x] = static_cast<BYTE>(index);
-        }
+        SetPackedIndex(image_.Row(height_ - 1 - y), x, fourBit_ ? 4 : 8, index);
         ++x;
         return true;
     }
@@ -61,9 +58,7 @@ private:
 
 // In RLE4 a byte holds two indices, high nibble first, used alternately.
 UINT IndexAt(BYTE value, UINT i, bool fourBit) {
-    if (!fourBit)
-        return value;
-    return i % 2 == 0 ? value >> 4 : value & 0x0F;
+    return fourBit ? PackedIndex(&value, i % 2, 4) : value;
 }
 
 }  // namespace
