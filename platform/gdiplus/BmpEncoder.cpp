@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <new>
 
+#include "platform/gdiplus/BmpHeader.h"
 #include "platform/gdiplus/PackedIndex.h"
 
 static_assert(std::endian::native == std::endian::little,
@@ -12,9 +14,8 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-constexpr WORD kBmpSignature = 0x4D42;  // "BM"
 constexpr LONG kPelsPerMeterAt96Dpi = 3780;
-constexpr DWORD kRgb565Masks[] = {0xF800, 0x07E0, 0x001F};
+constexpr DWORD kRgb565Masks[] = {kBmp565Masks.red, kBmp565Masks.green, kBmp565Masks.blue};
 
 struct Layout {
     WORD bitCount;
@@ -74,7 +75,7 @@ Status EncodeBmpFile(const ImageView& image, EncodedFile& out) {
     const size_t pixelOffset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + maskBytes +
                                tableEntries * sizeof(RGBQUAD);
     const unsigned long long imageBytes = static_cast<unsigned long long>(stride) * image.height;
-    if (imageBytes > 0xFFFFFFFFull - pixelOffset)
+    if (imageBytes > std::numeric_limits<DWORD>::max() - pixelOffset)  // bfSize is a DWORD
         return ValueOverflow;
     // Rows whose last byte ends in padding bits are copied so that those bits
     // can be cleared; all others are written from the picture's own memory.

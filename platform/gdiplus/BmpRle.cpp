@@ -8,6 +8,9 @@ namespace {
 constexpr BYTE kEndOfLine = 0;
 constexpr BYTE kEndOfBitmap = 1;
 constexpr BYTE kDelta = 2;
+// Records are byte pairs: a count and an index, an escape and its code, a
+// delta's right and up moves. Literal runs are padded to whole pairs.
+constexpr size_t kPairBytes = 2;
 
 class RleCanvas {
 public:
@@ -71,11 +74,11 @@ Status ReadBmpRle(const BYTE* data, const BmpHeader& header, ImageBuffer& image)
 
     while (true) {
         // Some writers stop once the last row is full; anything shorter was cut.
-        if (end - pos < 2)
+        if (end - pos < kPairBytes)
             return canvas.Complete() ? Ok : GenericError;
         const BYTE count = data[pos];
         const BYTE value = data[pos + 1];
-        pos += 2;
+        pos += kPairBytes;
 
         if (count > 0) {
             if (!canvas.Fits(count))
@@ -90,11 +93,11 @@ Status ReadBmpRle(const BYTE* data, const BmpHeader& header, ImageBuffer& image)
         } else if (value == kEndOfBitmap) {
             return Ok;
         } else if (value == kDelta) {
-            if (end - pos < 2)
+            if (end - pos < kPairBytes)
                 return GenericError;
             if (!canvas.MoveBy(data[pos], data[pos + 1]))
                 return GenericError;
-            pos += 2;
+            pos += kPairBytes;
         } else {
             // A literal run of `value` indices, padded to a 16-bit boundary.
             const size_t bytes = fourBit ? (value + 1u) / 2 : value;
@@ -105,7 +108,7 @@ Status ReadBmpRle(const BYTE* data, const BmpHeader& header, ImageBuffer& image)
                 if (!canvas.Put(IndexAt(packed, i, fourBit)))
                     return GenericError;
             }
-            pos += bytes + (bytes % 2);
+            pos += bytes + (bytes % kPairBytes);
             if (pos > end)
                 pos = end;  // the final pad byte may be missing
         }
