@@ -53,14 +53,14 @@ constexpr PixelFormat k1 = PixelFormat1bppIndexed, k4 = PixelFormat4bppIndexed,
                       kP32 = PixelFormat32bppPARGB, k48 = PixelFormat48bppRGB,
                       kA64 = PixelFormat64bppARGB, kP64 = PixelFormat64bppPARGB;
 
-enum Table { kRandom, kClear, kGrey, kGreyClear };
+enum Table { kRandom, kClear, kGrey, kGreyClear, kGreyHalf };
 
 struct RoundTrip {
     const Codec* codec;
     PixelFormat format;
     UINT colours;           // see NoisePicture; 0: all the depth holds
     PixelFormat decoded;    // when it is the format itself, the bytes must match too
-    Table table = kRandom;  // kClear: entry 0 clear, entry 1 half clear; kGrey: the grey ramp
+    Table table = kRandom;  // kClear: entry 0 clear, entry 1 half clear; kGrey...: the grey ramp
     UINT width = 47;        // odd, so that rows end in part of a byte or in padding
     UINT height = 33;
 };
@@ -73,6 +73,7 @@ const RoundTrip kRoundTrips[] = {
     {&kPng, k1, 0, k1}, {&kPng, k1, 0, k1, kGrey}, {&kPng, k1, 256, k1}, {&kPng, k4, 0, k4},
     {&kPng, k4, 0, k4, kClear}, {&kPng, k4, 0, k4, kGrey}, {&kPng, k8, 0, k8},
     {&kPng, k8, 0, k8, kClear}, {&kPng, k8, 0, k8, kGrey}, {&kPng, k8, 0, k8, kGreyClear},
+    {&kPng, k8, 0, k8, kGreyHalf}, {&kPng, k4, 4, k4, kGrey},  // no grey file: partial alpha, 4 levels
     {&kPng, k8, 2, k8}, {&kPng, k555, 0, k24}, {&kPng, k565, 0, k24}, {&kPng, kGrey16, 0, kA32},
     {&kPng, k1555, 0, kA32}, {&kPng, k24, 0, k24}, {&kPng, k32, 0, k24}, {&kPng, kA32, 0, kA32},
     {&kPng, kP32, 0, kA32}, {&kPng, k48, 0, k48}, {&kPng, kA64, 0, kA64}, {&kPng, kP64, 0, kA32},
@@ -98,9 +99,9 @@ ImageBuffer Source(const RoundTrip& c, uint32_t seed) {
     std::vector<ARGB>& palette = picture.Palette();
     for (size_t i = 0; c.table >= kGrey && i < palette.size(); ++i)
         palette[i] = 0xFF000000u | (i * 255 / (palette.size() - 1)) * 0x010101u;
-    if (c.table != kRandom && c.table != kGrey)
+    if (c.table == kClear || c.table == kGreyClear)
         palette[0] &= 0x00FFFFFF;
-    if (c.table == kClear)
+    if (c.table == kClear || c.table == kGreyHalf)
         palette[1] = (palette[1] & 0x00FFFFFF) | 0x80000000u;
     return picture;
 }
