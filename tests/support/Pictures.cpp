@@ -9,10 +9,6 @@
 
 namespace {
 
-ARGB Pack(UINT a, UINT r, UINT g, UINT b) {
-    return (a << 24) | (r << 16) | (g << 8) | b;
-}
-
 UINT Wave(double phase) {
     return static_cast<UINT>(std::lround(128 + 90 * std::sin(phase)));
 }
@@ -34,11 +30,11 @@ ImageBuffer NoisePicture(PixelFormat format, UINT width, UINT height, uint32_t s
     const UINT bits = GetPixelFormatSize(format);
     if (IsIndexedPixelFormat(format)) {
         for (UINT i = 0; i < (colours != 0 ? colours : 1u << bits); ++i)
-            picture.Palette().push_back(Pack(255, next(256), next(256), next(256)));
+            picture.Palette().push_back(0xFF000000u | next(1u << 24));
     } else if (colours != 0) {
         std::vector<ARGB> table, row(width);
         for (UINT i = 0; i < colours; ++i)
-            table.push_back(Pack(next(4) == 0 ? 0 : 255, next(256), next(256), next(256)));
+            table.push_back((next(4) == 0 ? 0 : 0xFF000000u) | next(1u << 24));
         for (UINT y = 0; y < height; ++y) {
             for (ARGB& pixel : row)
                 pixel = table[next(colours)];
@@ -63,12 +59,12 @@ ImageBuffer SmoothPicture(PixelFormat format, UINT width, UINT height) {
     ImageBuffer picture;
     picture.Allocate(format, width, height);
     for (UINT v = 0; format == PixelFormat8bppIndexed && v < 256; ++v)
-        picture.Palette().push_back(Pack(255, v, v, v));
+        picture.Palette().push_back(0xFF000000u | v * 0x010101u);
     std::vector<ARGB> row(width);
     for (UINT y = 0; y < height; ++y) {
         for (UINT x = 0; x < width; ++x) {
-            row[x] = Pack(255, Wave(x / 9.0 + y / 23.0), Wave(y / 11.0 - x / 31.0),
-                          Wave((x + y) / 17.0));
+            row[x] = 0xFF000000u | Wave(x / 9.0 + y / 23.0) << 16 | Wave(y / 11.0 - x / 31.0) << 8 |
+                     Wave((x + y) / 17.0);
             if (format == PixelFormat8bppIndexed)
                 picture.Row(y)[x] = static_cast<BYTE>(row[x] >> 8);
         }

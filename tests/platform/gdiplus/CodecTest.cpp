@@ -82,7 +82,7 @@ const RoundTrip kRoundTrips[] = {
     {&kGif, k8, 17, k8}, {&kGif, k8, 2, k8}, {&kGif, k24, 2, k8}, {&kGif, k24, 256, k8},
     {&kGif, k32, 100, k8}, {&kGif, kA32, 255, k8},
     {&kJpeg, k24, 0, k24}, {&kJpeg, k24, 0, k24, kRandom, 1, 1}, {&kJpeg, k24, 0, k24, kRandom, 160, 9},
-    {&kJpeg, k32, 0, k24}, {&kJpeg, kA32, 0, k24}, {&kJpeg, k8, 0, k8},
+    {&kJpeg, k32, 0, k24}, {&kJpeg, kA32, 0, k24}, {&kJpeg, k8, 0, k8}, {&kJpeg, k8, 0, k24},
     {&kTiff, k1, 0, k1}, {&kTiff, k1, 0, k1, kRandom, 3}, {&kTiff, k4, 5, k4},
     {&kTiff, k4, 5, k4, kRandom, 130}, {&kTiff, k8, 0, k8}, {&kTiff, k8, 40, k8},
     {&kTiff, kGrey16, 0, kA32}, {&kTiff, k555, 0, k24}, {&kTiff, k565, 0, k24},
@@ -93,10 +93,13 @@ const RoundTrip kRoundTrips[] = {
 // clang-format on
 
 ImageBuffer Source(const RoundTrip& c, uint32_t seed) {
-    if (c.codec == &kJpeg)
-        return SmoothPicture(c.format, c.width, c.height);
-    ImageBuffer picture = NoisePicture(c.format, c.width, c.height, seed, c.colours);
+    ImageBuffer picture = c.codec == &kJpeg
+                              ? SmoothPicture(c.format, c.width, c.height)
+                              : NoisePicture(c.format, c.width, c.height, seed, c.colours);
     std::vector<ARGB>& palette = picture.Palette();
+    // A JPEG's table that is grey but for its last entry still makes a colour file.
+    if (c.codec == &kJpeg && c.decoded == k24 && !palette.empty())
+        palette.back() = 0xFFFFFFFEu;
     for (size_t i = 0; c.table >= kGrey && i < palette.size(); ++i)
         palette[i] = 0xFF000000u | (i * 255 / (palette.size() - 1)) * 0x010101u;
     if (c.table == kClear || c.table == kGreyClear)
