@@ -4,6 +4,8 @@
 
 namespace {
 
+constexpr UINT kOutputPixelBytes = 4;  // 32bppRGB or 32bppARGB
+
 class Channel {
 public:
     explicit Channel(DWORD mask)
@@ -38,7 +40,7 @@ void ReadBmpBitfieldRows(const BYTE* data, const BmpHeader& header, ImageBuffer&
     for (UINT y = 0; y < header.height; ++y) {
         const BYTE* in = data + BmpStoredRowOffset(header, y);
         BYTE* out = image.Row(y);
-        for (UINT x = 0; x < header.width; ++x, in += bytesPerPixel, out += 4) {
+        for (UINT x = 0; x < header.width; ++x, in += bytesPerPixel, out += kOutputPixelBytes) {
             DWORD pixel = in[0] | (in[1] << 8);
             if (bytesPerPixel == 4)
                 pixel |= (in[2] << 16) | (static_cast<DWORD>(in[3]) << 24);

@@ -8,7 +8,7 @@
 #include "platform/gdiplus/BmpStoredRows.h"
 
 bool SniffBmp(const BYTE* data, size_t size) {
-    return data != nullptr && size >= 2 && data[0] == 'B' && data[1] == 'M';
+    return data != nullptr && size >= sizeof(WORD) && (data[0] | data[1] << 8) == kBmpSignature;
 }
 
 Status DecodeBmp(const BYTE* data, size_t size, ImageBuffer& out) {

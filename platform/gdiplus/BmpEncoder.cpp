@@ -3,16 +3,19 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <new>
+
+#include "platform/gdiplus/BmpHeader.h"
+#include "platform/gdiplus/PackedIndex.h"
 
 static_assert(std::endian::native == std::endian::little,
               "the Win32 header structures are written as little-endian bytes");
 
 namespace {
 
-constexpr WORD kBmpSignature = 0x4D42;  // "BM"
 constexpr LONG kPelsPerMeterAt96Dpi = 3780;
-constexpr DWORD kRgb565Masks[] = {0xF800, 0x07E0, 0x001F};
+constexpr DWORD kRgb565Masks[] = {kBmp565Masks.red, kBmp565Masks.green, kBmp565Masks.blue};
 
 struct Layout {
     WORD bitCount;
@@ -38,12 +41,6 @@ bool ChooseLayout(PixelFormat format, Layout& layout) {
     }
 }
 
-UINT IndexAt(const BYTE* row, UINT x, UINT bits) {
-    const UINT perByte = 8 / bits;
-    const UINT shift = (perByte - 1 - x % perByte) * bits;
-    return (row[x / perByte] >> shift) & ((1u << bits) - 1);
-}
-
 UINT PaletteCount(const ImageView& image) {
     return image.palette != nullptr ? image.paletteCount : 0;
 }
@@ -56,11 +53,8 @@ UINT ColourTableEntries(const ImageView& image, UINT bits) {
     UINT entries = std::min(PaletteCount(image), depthEntries);
     if (entries == depthEntries)
         return entries;
-    for (UINT y = 0; y < image.height; ++y) {
-        const BYTE* row = image.Row(y);
-        for (UINT x = 0; x < image.width; ++x)
-            entries = std::max(entries, IndexAt(row, x, bits) + 1);
-    }
+    for (UINT y = 0; y < image.height; ++y)
+        entries = std::max(entries, LargestPackedIndex(image.Row(y), image.width, bits) + 1);
     return entries;
 }
 
@@ -81,7 +75,7 @@ Status EncodeBmpFile(const ImageView& image, EncodedFile& out) {
     const size_t pixelOffset = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + maskBytes +
                                tableEntries * sizeof(RGBQUAD);
     const unsigned long long imageBytes = static_cast<unsigned long long>(stride) * image.height;
-    if (imageBytes > 0xFFFFFFFFull - pixelOffset)
+    if (imageBytes > std::numeric_limits<DWORD>::max() - pixelOffset)  // bfSize is a DWORD
         return ValueOverflow;
     // Rows whose last byte ends in padding bits are copied so that those bits
     // can be cleared; all others are written from the picture's own memory.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <limits>
 
 #include "platform/gdiplus/ImageBuffer.h"
 
@@ -11,9 +12,13 @@ static_assert(std::endian::native == std::endian::little,
 
 namespace {
 
-constexpr WORD kBmpSignature = 0x4D42;  // "BM"
 constexpr size_t kMaskBytes = sizeof(DWORD);
 constexpr UINT kCoreEntryBytes = 3;  // OS/2 1.x RGBTRIPLE
+// Byte offsets of the 16-bit fields of the OS/2 1.x BITMAPCOREHEADER.
+constexpr size_t kCoreWidthOffset = 4;
+constexpr size_t kCoreHeightOffset = 6;
+constexpr size_t kCorePlanesOffset = 8;
+constexpr size_t kCoreBitCountOffset = 10;
 
 // OS/2 2.x reuses two compression codes that Windows gives other meanings.
 constexpr DWORD kOs2Huffman1D = 3;
@@ -42,7 +47,7 @@ constexpr DWORD kOs2ShortFieldsEnd = 48;
 
 bool EndsOnOs2Field(DWORD headerSize) {
     const bool inShortFields = headerSize > kBmpInfoV1Bytes && headerSize < kOs2ShortFieldsEnd;
-    return headerSize % 4 == 0 || (inShortFields && headerSize % 2 == 0);
+    return headerSize % sizeof(DWORD) == 0 || (inShortFields && headerSize % sizeof(WORD) == 0);
 }
 
 bool FindHeaderKind(DWORD headerSize, HeaderKind& kind) {
@@ -70,10 +75,10 @@ BITMAPINFOHEADER LoadInfoHeader(const BYTE* p, HeaderKind kind, DWORD headerSize
     BITMAPINFOHEADER info{};
     if (kind == HeaderKind::kCore) {
         info.biSize = headerSize;
-        info.biWidth = LoadWord(p + 4);
-        info.biHeight = LoadWord(p + 6);
-        info.biPlanes = LoadWord(p + 8);
-        info.biBitCount = LoadWord(p + 10);
+        info.biWidth = LoadWord(p + kCoreWidthOffset);
+        info.biHeight = LoadWord(p + kCoreHeightOffset);
+        info.biPlanes = LoadWord(p + kCorePlanesOffset);
+        info.biBitCount = LoadWord(p + kCoreBitCountOffset);
         info.biCompression = BI_RGB;
     } else {
         std::memcpy(&info, p, std::min<size_t>(headerSize, sizeof(info)));
@@ -183,14 +188,10 @@ PixelFormat ChooseFormat(Compression compression, UINT bits, const BmpChannelMas
             encoding = BmpEncoding::kRle4;
             return PixelFormat4bppIndexed;
         case Compression::kBitfields:
-            if (bits == 16 && m.alpha == 0 && m.red == 0x7C00 && m.green == 0x03E0 &&
-                m.blue == 0x001F) {
+            if (bits == 16 && m == kBmp555Masks)
                 return PixelFormat16bppRGB555;
-            }
-            if (bits == 16 && m.alpha == 0 && m.red == 0xF800 && m.green == 0x07E0 &&
-                m.blue == 0x001F) {
+            if (bits == 16 && m == kBmp565Masks)
                 return PixelFormat16bppRGB565;
-            }
             encoding = BmpEncoding::kBitfields;
             return m.alpha != 0 ? PixelFormat32bppARGB : PixelFormat32bppRGB;
         default:
@@ -238,7 +239,8 @@ Status LocatePalette(HeaderKind kind, const BITMAPINFOHEADER& info, size_t table
 bool WithinImageCaps(PixelFormat format, UINT width, UINT height) {
     const unsigned long long stride = StrideFor(format, width);
     return static_cast<unsigned long long>(width) * height <= kMaxImagePixels &&
-           stride <= 0x7FFFFFFFull && stride * height <= kMaxImageBytes;
+           stride <= static_cast<unsigned long long>(std::numeric_limits<INT>::max()) &&
+           stride * height <= kMaxImageBytes;
 }
 
 Status CheckPixelData(const BITMAPINFOHEADER& info, DWORD fileSize, size_t size,

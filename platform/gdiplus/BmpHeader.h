@@ -20,6 +20,9 @@ constexpr DWORD kBmpInfoV3Bytes = 56;
 constexpr DWORD kBmpInfoV4Bytes = 108;
 constexpr DWORD kBmpInfoV5Bytes = 124;
 
+// "BM", the file header's first two bytes read as a little-endian WORD.
+constexpr WORD kBmpSignature = 0x4D42;
+
 // Which reader turns the stored pixels into the buffer's.
 enum class BmpEncoding {
     kStoredRows,  // rows whose bytes already are the reported format's pixels
@@ -33,7 +36,12 @@ struct BmpChannelMasks {
     DWORD green = 0;
     DWORD blue = 0;
     DWORD alpha = 0;  // zero when the picture has no alpha
+    bool operator==(const BmpChannelMasks&) const = default;
 };
+
+// The two 16-bit layouts that have pixel formats of their own.
+constexpr BmpChannelMasks kBmp555Masks{0x7C00, 0x03E0, 0x001F};
+constexpr BmpChannelMasks kBmp565Masks{0xF800, 0x07E0, 0x001F};
 
 struct BmpHeader {
     UINT width = 0;

@@ -1,11 +1,16 @@
 #include "platform/gdiplus/BmpRle.h"
 
+#include "platform/gdiplus/PackedIndex.h"
+
 namespace {
 
 // Second byte of an escape (a first byte of 0).
 constexpr BYTE kEndOfLine = 0;
 constexpr BYTE kEndOfBitmap = 1;
 constexpr BYTE kDelta = 2;
+// Records are byte pairs: a count and an index, an escape and its code, a
+// delta's right and up moves. Literal runs are padded to whole pairs.
+constexpr size_t kPairBytes = 2;
 
 class RleCanvas {
 public:
@@ -40,12 +45,7 @@ public:
     bool Put(UINT index) {
         if (index >= paletteCount_)
             return false;
-        BYTE* row = image_.Row(height_ - 1 - y);
-        if (fourBit_) {
-            row[x / 2] |= static_cast<BYTE>(x % 2 == 0 ? index << 4 : index);
-        } else {
-            row[x] = static_cast<BYTE>(index);
-        }
+        SetPackedIndex(image_.Row(height_ - 1 - y), x, fourBit_ ? 4 : 8, index);
         ++x;
         return true;
     }
@@ -61,9 +61,7 @@ private:
 
 // In RLE4 a byte holds two indices, high nibble first, used alternately.
 UINT IndexAt(BYTE value, UINT i, bool fourBit) {
-    if (!fourBit)
-        return value;
-    return i % 2 == 0 ? value >> 4 : value & 0x0F;
+    return fourBit ? PackedIndex(&value, i % 2, 4) : value;
 }
 
 }  // namespace
@@ -76,11 +74,11 @@ Status ReadBmpRle(const BYTE* data, const BmpHeader& header, ImageBuffer& image)
 
     while (true) {
         // Some writers stop once the last row is full; anything shorter was cut.
-        if (end - pos < 2)
+        if (end - pos < kPairBytes)
             return canvas.Complete() ? Ok : GenericError;
         const BYTE count = data[pos];
         const BYTE value = data[pos + 1];
-        pos += 2;
+        pos += kPairBytes;
 
         if (count > 0) {
             if (!canvas.Fits(count))
@@ -95,11 +93,11 @@ Status ReadBmpRle(const BYTE* data, const BmpHeader& header, ImageBuffer& image)
         } else if (value == kEndOfBitmap) {
             return Ok;
         } else if (value == kDelta) {
-            if (end - pos < 2)
+            if (end - pos < kPairBytes)
                 return GenericError;
             if (!canvas.MoveBy(data[pos], data[pos + 1]))
                 return GenericError;
-            pos += 2;
+            pos += kPairBytes;
         } else {
             // A literal run of `value` indices, padded to a 16-bit boundary.
             const size_t bytes = fourBit ? (value + 1u) / 2 : value;
@@ -110,7 +108,7 @@ Status ReadBmpRle(const BYTE* data, const BmpHeader& header, ImageBuffer& image)
                 if (!canvas.Put(IndexAt(packed, i, fourBit)))
                     return GenericError;
             }
-            pos += bytes + (bytes % 2);
+            pos += bytes + (bytes % kPairBytes);
             if (pos > end)
                 pos = end;  // the final pad byte may be missing
         }

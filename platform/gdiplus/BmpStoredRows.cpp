@@ -2,23 +2,7 @@
 
 #include <cstring>
 
-namespace {
-
-// Largest index in a row of packed indices, padding bits excluded.
-UINT LargestIndex(const BYTE* row, UINT width, UINT bits) {
-    UINT largest = 0;
-    const UINT perByte = 8 / bits;
-    const UINT valueMask = (1u << bits) - 1;
-    for (UINT x = 0; x < width; ++x) {
-        const UINT shift = (perByte - 1 - x % perByte) * bits;
-        const UINT index = (row[x / perByte] >> shift) & valueMask;
-        if (index > largest)
-            largest = index;
-    }
-    return largest;
-}
-
-}  // namespace
+#include "platform/gdiplus/PackedIndex.h"
 
 Status ReadBmpStoredRows(const BYTE* data, const BmpHeader& header, ImageBuffer& image) {
     const size_t rowBits = static_cast<size_t>(header.width) * header.bitCount;
@@ -34,7 +18,7 @@ Status ReadBmpStoredRows(const BYTE* data, const BmpHeader& header, ImageBuffer&
         if (indexed) {
             row[rowBytes - 1] &= tailMask;
             if (checkIndices &&
-                LargestIndex(row, header.width, header.bitCount) >= header.paletteCount) {
+                LargestPackedIndex(row, header.width, header.bitCount) >= header.paletteCount) {
                 return GenericError;
             }
         } else if (header.format == PixelFormat16bppRGB555) {

@@ -7,6 +7,7 @@
 
 #include "platform/gdiplus/ColorReduction.h"
 #include "platform/gdiplus/GifCodec.h"
+#include "platform/gdiplus/PackedIndex.h"
 #include "platform/gdiplus/PixelConversion.h"
 
 namespace {
@@ -45,25 +46,13 @@ struct MapFreer {
     void operator()(ColorMapObject* map) const { GifFreeMapObject(map); }
 };
 
-UINT IndexAt(const BYTE* row, PixelFormat format, UINT x) {
-    switch (format) {
-        case PixelFormat1bppIndexed:
-            return (row[x >> 3] >> (7 - (x & 7))) & 1;
-        case PixelFormat4bppIndexed:
-            return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
-        default:
-            return row[x];
-    }
-}
-
 // An indexed picture keeps its indices; its table must still cover every
 // index used, as the library reads missing entries as opaque black.
 std::vector<ARGB> TableOfIndexed(const ImageView& image) {
     UINT highest = 0;
     for (UINT y = 0; y < image.height; ++y) {
-        const BYTE* row = image.Row(y);
-        for (UINT x = 0; x < image.width; ++x)
-            highest = std::max(highest, IndexAt(row, image.format, x));
+        highest = std::max(highest, LargestPackedIndex(image.Row(y), image.width,
+                                                       GetPixelFormatSize(image.format)));
     }
     const UINT count =
         std::min(std::max(image.paletteCount, highest + 1), ColorReduction::kMaxColors);
@@ -159,7 +148,7 @@ Status EncodeGif(const ImageView& image, std::vector<BYTE>& out) {
         const RowWriter copyIndices = [&image](UINT y, BYTE* out) {
             const BYTE* row = image.Row(y);
             for (UINT x = 0; x < image.width; ++x)
-                out[x] = static_cast<BYTE>(IndexAt(row, image.format, x));
+                out[x] = static_cast<BYTE>(PackedIndex(row, x, GetPixelFormatSize(image.format)));
         };
         return WriteGif(image, table, FirstClearEntry(table), copyIndices, out);
     }

@@ -23,8 +23,10 @@ struct GpBitmap {
     // The open file a decoded bitmap came from, released on disposal.
     int fileDescriptor = -1;
 
-    // A lock in progress: its rectangle and, for a converted lock, the
-    // temporary rows handed out.
+    // Whether a lock is in progress, and for a lock in another format the
+    // converted copy of the locked rectangle handed out (read only, dropped
+    // at unlock). The rectangle itself is not kept: a lock in the bitmap's
+    // own format hands out the bitmap's rows, so writes land in place.
     bool locked = false;
     std::vector<BYTE> lockBuffer;
 

@@ -3,6 +3,8 @@
 #include <new>
 #include <vector>
 
+#include "platform/gdiplus/PackedIndex.h"
+
 namespace {
 
 constexpr ARGB kOpaque = 0xFF000000u;
@@ -68,12 +70,12 @@ void ReadRowArgb(const ImageView& image, UINT y, ARGB* out) {
     switch (image.format) {
         case PixelFormat1bppIndexed:
             for (UINT x = 0; x < width; ++x) {
-                out[x] = PaletteEntry(image, (row[x >> 3] >> (7 - (x & 7))) & 1);
+                out[x] = PaletteEntry(image, PackedIndex(row, x, 1));
             }
             break;
         case PixelFormat4bppIndexed:
             for (UINT x = 0; x < width; ++x) {
-                out[x] = PaletteEntry(image, (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF);
+                out[x] = PaletteEntry(image, PackedIndex(row, x, 4));
             }
             break;
         case PixelFormat8bppIndexed:

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/gdiplus/PackedIndex.h"
 #include "platform/gdiplus/PngCodec.h"
 #include "platform/gdiplus/PngErrorHandling.h"
 
@@ -283,12 +284,10 @@ void WidenTwoBitRows(ImageBuffer& image) {
     for (UINT y = 0; y < image.Height(); ++y) {
         BYTE* row = image.Row(y);
         for (UINT k = (width + 1) / 2; k-- > 0;) {
-            const UINT x = 2 * k;
-            const UINT shift = 6 - 2 * (x & 3);
-            const BYTE packed = row[x >> 2];
-            const UINT first = (packed >> shift) & 3;
-            const UINT second = x + 1 < width ? (packed >> (shift - 2)) & 3 : 0;
-            row[k] = static_cast<BYTE>((first << 4) | second);
+            const UINT first = PackedIndex(row, 2 * k, 2);
+            const UINT second = 2 * k + 1 < width ? PackedIndex(row, 2 * k + 1, 2) : 0;
+            SetPackedIndex(row, 2 * k, 4, first);
+            SetPackedIndex(row, 2 * k + 1, 4, second);
         }
     }
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "platform/gdiplus/PackedIndex.h"
 #include "platform/gdiplus/PixelConversion.h"
 #include "platform/gdiplus/PngCodec.h"
 #include "platform/gdiplus/PngErrorHandling.h"
@@ -68,26 +69,12 @@ UINT Alpha(ARGB c) {
     return c >> 24;
 }
 
-UINT IndexAt(const ImageView& image, UINT x, UINT y) {
-    const BYTE* row = image.Row(y);
-    switch (image.format) {
-        case PixelFormat1bppIndexed:
-            return (row[x >> 3] >> (7 - (x & 7))) & 1;
-        case PixelFormat4bppIndexed:
-            return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0xF;
-        default:
-            return row[x];
-    }
-}
-
 UINT HighestIndexUsed(const ImageView& image) {
     UINT highest = 0;
     for (UINT y = 0; y < image.height; ++y) {
-        for (UINT x = 0; x < image.width; ++x) {
-            const UINT index = IndexAt(image, x, y);
-            if (index > highest)
-                highest = index;
-        }
+        const UINT largest =
+            LargestPackedIndex(image.Row(y), image.width, GetPixelFormatSize(image.format));
+        highest = largest > highest ? largest : highest;
     }
     return highest;
 }

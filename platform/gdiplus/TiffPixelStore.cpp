@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/gdiplus/PackedIndex.h"
+
 namespace {
 
 UINT Sample16(const BYTE* p) {
@@ -30,13 +32,8 @@ void StorePacked(BYTE* row, UINT x0, UINT count, const BYTE* source, UINT bits) 
         return;
     }
     // The library has no 2-bit format: each index takes a nibble.
-    for (UINT x = 0; x < count; ++x) {
-        const UINT index = (source[x >> 2] >> (6 - 2 * (x & 3))) & 3;
-        const UINT column = x0 + x;
-        BYTE& target = row[column >> 1];
-        target = (column & 1) ? static_cast<BYTE>((target & 0xF0) | index)
-                              : static_cast<BYTE>((target & 0x0F) | (index << 4));
-    }
+    for (UINT x = 0; x < count; ++x)
+        SetPackedIndex(row, x0 + x, 4, PackedIndex(source, x, 2));
 }
 
 }  // namespace
