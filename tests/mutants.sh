@@ -28,14 +28,13 @@ if [ -z "$work" ]; then
     work=$(mktemp -d /tmp/dorvalune-mutants.XXXXXX) || exit 2
     trap 'rm -rf "$work"' EXIT
 fi
-jobs=$(nproc)
 
 # Lists the chosen faults as "number name", or applies fault NUMBER in the
-# work folder, keeping the file as it was in .unmutated; exit 3 when its text
-# (or its file) is not there, 4 when the text is there more than once.
+# work folder, keeping the file as it was in .unmutated, and prints the file's
+# name; exit 3 with the reason when the text is not in the file exactly once.
 mutant() {
     /usr/bin/python3 - "$table" "$work" "$@" <<'EOF'
-import re, shutil, sys
+import os, re, shutil, sys
 table, work, command, args = sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4:]
 entries = [dict(line.split(": ", 1) for line in block.strip("\n").splitlines())
            for block in re.split(r"\n\s*\n", re.sub(r"(?m)^#.*\n", "", open(table).read()))
@@ -48,13 +47,11 @@ if command == "list":
     sys.exit(0)
 e = entries[int(args[0]) - 1]
 path, old, new = f"{work}/{e['file']}", *(e[k].replace("\\n", "\n") for k in ("from", "to"))
-print(e["file"])
-try:
-    text = open(path).read()
-except FileNotFoundError:
-    sys.exit(3)
+text = open(path).read() if os.path.isfile(path) else ""
 if text.count(old) != 1:
-    sys.exit(3 if text.count(old) == 0 else 4)
+    how = f"found {text.count(old)} times" if old in text else "not found"
+    sys.exit(print(f"pattern {how} in {e['file']}") or 3)
+print(e["file"])
 shutil.copyfile(path, f"{work}/.unmutated")
 open(path, "w").write(text.replace(old, new))
 EOF
@@ -64,15 +61,20 @@ EOF
 # time, so a kept folder rebuilds only what changed.
 echo "copying $src to $work"
 git -C "$src" ls-files -z -co --exclude-standard | while IFS= read -r -d '' f; do
-    cmp -s "$src/$f" "$work/$f" 2>/dev/null || { mkdir -p "$(dirname "$work/$f")" && cp -P "$src/$f" "$work/$f"; }
+    cmp -s "$src/$f" "$work/$f" 2>/dev/null ||
+        { mkdir -p "$(dirname "$work/$f")" && cp -P "$src/$f" "$work/$f"; }
 done
-cd "$work" || exit 2
-mkdir -p logs
+cd "$work" && mkdir -p logs || exit 2
 [ -f build/build.ninja ] || cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DDORVALUNE_BENCH=OFF >logs/configure.log 2>&1 || { echo "configure failed: $work/logs/configure.log"; exit 2; }
+    -DDORVALUNE_BENCH=OFF >logs/configure.log 2>&1 || { cat logs/configure.log; exit 2; }
 run_tests() {  # $1: log name; 0 when the build and every test pass, 1 build failed, 2 a test failed
-    cmake --build build -j"$jobs" </dev/null >"logs/$1.log" 2>&1 || return 1
-    ctest --test-dir build -j"$jobs" --stop-on-failure </dev/null >>"logs/$1.log" 2>&1 || return 2
+    cmake --build build -j"$(nproc)" </dev/null >"logs/$1.log" 2>&1 || return 1
+    # A failure counts when the test fails again on its own: on a busy machine
+    # a timed test may fail once, and then the whole suite runs again.
+    for stop in --stop-on-failure ""; do
+        ctest --test-dir build -j"$(nproc)" $stop </dev/null >>"logs/$1.log" 2>&1 && return 0
+        ctest --test-dir build --rerun-failed </dev/null >>"logs/$1.log" 2>&1 || return 2
+    done
 }
 echo "building and testing the unchanged sources"
 run_tests unchanged || { echo "the unchanged sources fail: $work/logs/unchanged.log"; exit 2; }
@@ -87,11 +89,10 @@ while read -r n name <&3; do
            case $status in
                0) result="NOT caught"; missed=$((missed + 1)) ;;
                1) result="caught (build)"; caught=$((caught + 1)) ;;
-               *) by=$(awk '/tests FAILED:/ { getline; print $3; exit }' "logs/$n.log")
+               *) by=$(awk '/tests FAILED:/ { getline; by = $3 } END { print by }' "logs/$n.log")
                   result="caught (${by:-ctest failed})"; caught=$((caught + 1)) ;;
            esac ;;
-        3) result="pattern not found in $file"; absent=$((absent + 1)) ;;
-        4) result="pattern found more than once in $file"; absent=$((absent + 1)) ;;
+        3) result=$file; absent=$((absent + 1)) ;;
         *) echo "cannot apply mutant $n"; exit 2 ;;
     esac
     printf '%3d %-20s %s [%ds]\n' "$n" "$name" "$result" $((SECONDS - start))
