@@ -6,8 +6,10 @@
 #   tests/mutants.sh [-s SOURCE] [-k FOLDER] [NUMBER|NAME ...]
 #
 #   -s SOURCE  the checkout to test (default: the one holding this script)
-#   -k FOLDER  work in FOLDER and keep it, so that a second run only rebuilds
-#              what changed (default: a temporary folder, removed at the end)
+#   -k FOLDER  work in FOLDER and keep it, so that a second run of the same
+#              checkout only rebuilds what changed (files deleted since stay
+#              there: use a new folder for another checkout). Default: a
+#              temporary folder, removed at the end.
 #   NUMBER|NAME  only these faults: a number (3), a range (3-7) or a name
 #
 # Slow: one build and one run of the whole suite per fault. Not run by CI.
@@ -20,7 +22,7 @@ while getopts s:k:h opt; do
     case $opt in
         s) src=$(cd "$OPTARG" && pwd) || exit 2 ;;
         k) mkdir -p "$OPTARG" && work=$(cd "$OPTARG" && pwd) || exit 2 ;;
-        *) sed -n '2,13s/^# \{0,1\}//p' "$0"; exit 2 ;;
+        *) sed -n '2,15s/^# \{0,1\}//p' "$0"; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
