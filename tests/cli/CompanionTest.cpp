@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -19,8 +22,10 @@ struct CompanionRun {
 };
 
 // Runs the companion in the folder with the arguments, each quoted for the shell.
-CompanionRun Companion(const std::vector<std::string>& args, const std::string& folder) {
-    std::string command = "cd '" + folder + "' && '" DORVALUNE_SHRINK_BINARY "'";
+// With as, another user's command runs it ("setpriv ...").
+CompanionRun Companion(const std::vector<std::string>& args, const std::string& folder,
+                       const std::string& as = "") {
+    std::string command = "cd '" + folder + "' && " + as + "'" DORVALUNE_SHRINK_BINARY "'";
     for (const std::string& arg : args) {
         command += " '";
         for (char c : arg)
@@ -65,63 +70,135 @@ TEST(CompanionTest, UsageErrorsExitWithTwoAndHelpAndVersionWithZero) {
     EXPECT_EQ(ListFolder(folder.Path()), "oldx.bmp x.bmp");
 }
 
+// Every kind of file the job meets, each reported on one line in the order
+// given, the folder left with every halved picture and its original beside
+// it and all else as it was.
 TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWhateverTheJobCount) {
-    const std::string longName = std::string(249, 'n') + ".bmp";
-    // Pictures of the size, or (at 0) a file that is no picture; the line
-    // the report gives it.
+    const std::string unreadable = "cannot be read (not a regular file, or permission denied)";
+    const std::string noEncoder = "no encoder for the extension", taken = "backup name exists";
+    const std::string fits(248, 'f'), tooLong(249, 'n');  // "old" + name: 255 bytes at most
     const struct {
         std::string name;
-        LONG width, height;
-        std::string said;
+        LONG width, height;      // of the picture written under the name; 0: none
+        std::string reason;      // why it is passed over; empty: it is shrunk
+        std::string shown = "";  // the name in the report, where it differs
     } files[] = {
-        {"b.bmp", 100, 80, "shrunk b.bmp 100x80 -> 50x40, original kept as oldb.bmp"},
-        {"a.bmp", 101, 81, "shrunk a.bmp 101x81 -> 50x40, original kept as olda.bmp"},
-        {"notes.bmp", 0, 0,
-         "passed over notes.bmp: not decodable (not an image, damaged, or an unsupported format)"},
-        {"-dash.bmp", 6, 6, "shrunk -dash.bmp 6x6 -> 3x3, original kept as old-dash.bmp"},
-        {"new\nline.bmp", 6, 7,
-         "shrunk new\\nline.bmp 6x7 -> 3x3, original kept as oldnew\\nline.bmp"},
-        {"back\\slash.bmp", 9, 6,
-         "shrunk back\\\\slash.bmp 9x6 -> 4x3, original kept as oldback\\\\slash.bmp"},
-        {"bad\xFF\xFE.bmp", 4, 4,
-         "shrunk bad\xFF\xFE.bmp 4x4 -> 2x2, original kept as oldbad\xFF\xFE.bmp"},
-        {"page\f.txt", 6, 6, "passed over page\\x0C.txt: no encoder for the extension"},
-        {"missing.bmp", 0, 0, "passed over missing.bmp: no such file"},
-        {"c.bmp", 30, 20, "shrunk c.bmp 30x20 -> 15x10, original kept as oldc.bmp"},
-        {longName, 6, 6,
-         "passed over " + longName + ": cannot make the backup (file name too long)"},
-        {"d.bmp", 2, 60, "shrunk d.bmp 2x60 -> 1x30, original kept as oldd.bmp"},
+        {"b.bmp", 100, 80, ""},
+        {"a.bmp", 101, 81, ""},
+        {"notes.bmp", 0, 0, "not decodable (not an image, damaged, or an unsupported format)"},
+        {"-dash.bmp", 6, 6, ""},
+        {"new\nline.bmp", 6, 7, "", "new\\nline.bmp"},
+        {"back\\slash.bmp", 9, 6, "", "back\\\\slash.bmp"},
+        {"tab\t.bmp", 5, 4, "", "tab\\t.bmp"},
+        {"bad\xFF\xFE.bmp", 4, 4, ""},
+        {"page\f.txt", 6, 6, noEncoder, "page\\x0C.txt"},
+        {"noextension", 6, 6, noEncoder},
+        {"thin.bmp", 1, 40, "too small to halve"},
+        {"flat.bmp", 40, 1, "too small to halve"},
+        {"c.bmp", 30, 20, ""},
+        {fits + ".bmp", 6, 6, ""},
+        {tooLong + ".bmp", 6, 6, "cannot make the backup (file name too long)"},
+        {"d.bmp", 2, 60, ""},
         // A path given twice is done twice, in order: the second finds its backup.
-        {"a.bmp", 0, 0, "passed over a.bmp: backup name exists"},
-        {"fifo.bmp", 0, 0,
-         "passed over fifo.bmp: cannot be read (not a regular file, or permission denied)"},
+        {"a.bmp", 0, 0, taken},
+        {"taken.bmp", 8, 8, taken},
+        {"missing.bmp", 0, 0, "no such file"},
+        {"dangling.bmp", 0, 0, "no such file"},
+        {"fifo.bmp", 0, 0, unreadable},  // without a writer, must not hold the job up
+        {"folder.bmp", 0, 0, unreadable},
+        {"loop.bmp", 0, 0, unreadable},
+        {"tofolder.bmp", 0, 0, unreadable},
+        {"tofifo.bmp", 0, 0, unreadable},
     };
     for (const std::vector<std::string>& options :
          {std::vector<std::string>{"--jobs", "1"}, {"--jobs=4", "--quiet"}}) {
         SCOPED_TRACE(options[0]);
         TempFolder folder;
-        const bool quiet = options.back() == "--quiet";
         std::vector<std::string> args = options;
         args.push_back("--");
         std::string out, err;
         std::vector<Halved> halved;
         for (const auto& f : files) {
-            if (f.width > 0 && !FileExists(folder.File(f.name))) {
+            if (f.width > 0) {
                 WritePicture(folder.File("picture.bmp"), f.width, f.height);
                 std::rename(folder.File("picture.bmp").c_str(), folder.File(f.name).c_str());
             }
-            if (f.said.rfind("shrunk ", 0) == 0)
+            const std::string shown = f.shown.empty() ? f.name : f.shown;
+            if (f.reason.empty()) {
                 halved.push_back({f.name, f.width / 2, f.height / 2});
-            (f.said.rfind("shrunk ", 0) == 0 ? out : err) += f.said + "\n";
+                out += "shrunk " + shown + " " + std::to_string(f.width) + "x" +
+                       std::to_string(f.height) + " -> " + std::to_string(f.width / 2) + "x" +
+                       std::to_string(f.height / 2) + ", original kept as old" + shown + "\n";
+            } else {
+                err += "passed over " + shown + ": " + f.reason + "\n";
+            }
             args.push_back(f.name);
         }
         WriteFileBytes(folder.File("notes.bmp"), Bytes(20, 'x'));
+        WriteFileBytes(folder.File("oldtaken.bmp"), Bytes(20, 'y'));
         ::mkfifo(folder.File("fifo.bmp").c_str(), 0600);
+        ::mkdir(folder.File("folder.bmp").c_str(), 0700);
+        for (const char* link : {"dangling.bmp:nowhere.bmp", "loop.bmp:loop.bmp",
+                                 "tofolder.bmp:folder.bmp", "tofifo.bmp:fifo.bmp"}) {
+            const std::string from(link, std::strchr(link, ':'));
+            ::symlink(std::strchr(link, ':') + 1, folder.File(from).c_str());
+        }
         const FolderState before = StateOf(folder.Path());
         const CompanionRun run = Companion(args, folder.Path());
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, quiet ? "" : out);
+        EXPECT_EQ(run.out, options.back() == "--quiet" ? "" : out);
         EXPECT_EQ(run.err, err);
         ExpectKept(before, folder.Path(), halved);
+    }
+}
+
+TEST(CompanionTest, WithoutPermissionNothingChanges) {
+    // Run as a user without privileges where the tests run as root.
+    const std::string as =
+        ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    TempFolder folder;
+    const std::string reach = "test -x '" DORVALUNE_SHRINK_BINARY "' -a -x '" +
+                              folder.Path().substr(0, folder.Path().rfind('/')) + "'";
+    if (!as.empty() && std::system((as + reach).c_str()) != 0)
+        GTEST_SKIP() << "the unprivileged user cannot reach the companion or " << folder.Path();
+    ::mkdir(folder.File("ro").c_str(), 0755);
+    ::mkdir(folder.File("rw").c_str(), 0755);
+    WritePicture(folder.File("ro/a.bmp"), 8, 8);
+    WritePicture(folder.File("rw/readonly.bmp"), 8, 8);
+    WritePicture(folder.File("rw/unreadable.bmp"), 8, 8);
+    ::chmod(folder.File("rw/readonly.bmp").c_str(), 0444);
+    ::chmod(folder.File("rw/unreadable.bmp").c_str(), 0200);
+    if (!as.empty())
+        std::system(("chown -R 65534:65534 '" + folder.Path() + "'").c_str());
+    ::chmod(folder.File("ro").c_str(), 0555);
+    const FolderState ro = StateOf(folder.File("ro")), rw = StateOf(folder.File("rw"));
+    const CompanionRun run =
+        Companion({"ro/a.bmp", "rw/readonly.bmp", "rw/unreadable.bmp"}, folder.Path(), as);
+    EXPECT_EQ(run.status, 1);
+    // The folder would let a rename replace readonly.bmp; its owner said no.
+    EXPECT_EQ(run.err,
+              "passed over ro/a.bmp: cannot make the backup (permission denied)\n"
+              "passed over rw/readonly.bmp: cannot write (permission denied)\n"
+              "passed over rw/unreadable.bmp: cannot be read (not a regular file, or permission "
+              "denied)\n");
+    ExpectKept(ro, folder.File("ro"));
+    ExpectKept(rw, folder.File("rw"));
+}
+
+TEST(CompanionTest, TheNewImageAndTheBackupKeepTheOriginalsOwnerAndMode) {
+    TempFolder folder;
+    WritePicture(folder.File("a.bmp"), 8, 8);
+    ::chmod(folder.File("a.bmp").c_str(), 0604);
+    // Root shrinking a user's file leaves it the user's.
+    if (::geteuid() == 0)
+        ::chown(folder.File("a.bmp").c_str(), 65534, 65534);
+    struct stat original, info;
+    ASSERT_EQ(::stat(folder.File("a.bmp").c_str(), &original), 0);
+    ASSERT_EQ(Companion({"a.bmp"}, folder.Path()).status, 0);
+    for (const char* name : {"a.bmp", "olda.bmp"}) {
+        ASSERT_EQ(::stat(folder.File(name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0604u) << name;
+        EXPECT_EQ(info.st_uid, original.st_uid) << name;
+        EXPECT_EQ(info.st_gid, original.st_gid) << name;
     }
 }

@@ -15,31 +15,24 @@
 
 namespace {
 
-constexpr COLORREF kA = RGB(10, 20, 30);
-constexpr COLORREF kB = RGB(11, 23, 33);
-constexpr COLORREF kC = RGB(50, 60, 70);
-constexpr COLORREF kNearKey = RGB(255, 0, 127);
-
-// Pictures are drawn with one letter a pixel: K is the key colour.
-const std::map<char, COLORREF> kColours = {
-    {'K', kKeyColour}, {'a', kA}, {'b', kB}, {'c', kC}, {'n', kNearKey}};
-
-using Grid = std::vector<std::string>;
+// Pictures are drawn with one letter a pixel, rows parted by '/': K is the
+// key colour, n a colour one step from it; x, y and z are averages.
+const std::map<char, COLORREF> kColours = {{'K', kKeyColour},       {'a', RGB(10, 20, 30)},
+                                           {'b', RGB(11, 23, 33)},  {'c', RGB(50, 60, 70)},
+                                           {'n', RGB(255, 0, 127)}, {'x', RGB(20, 30, 40)},
+                                           {'y', RGB(34, 44, 54)},  {'z', RGB(10, 21, 31)}};
 
 // A source of the depth holding the picture; indexed depths get a table of
 // exactly the letters used, so every pixel reads back as drawn. False when
 // the depth cannot hold them.
-bool MakeSource(CDibImage& image, const Grid& picture, WORD bpp, bool bottomUp) {
-    const LONG width = static_cast<LONG>(picture[0].size()),
-               height = static_cast<LONG>(picture.size());
+bool MakeSource(CDibImage& image, const std::string& picture, WORD bpp, bool bottomUp) {
+    const LONG width = static_cast<LONG>(
+        picture.find('/') == std::string::npos ? picture.size() : picture.find('/'));
+    const LONG height = static_cast<LONG>(picture.size() + 1) / (width + 1);
     std::vector<RGBQUAD> table;
     for (const auto& [letter, colour] : kColours) {
-        for (const std::string& row : picture) {
-            if (row.find(letter) != std::string::npos) {
-                table.push_back({GetBValue(colour), GetGValue(colour), GetRValue(colour), 0});
-                break;
-            }
-        }
+        if (picture.find(letter) != std::string::npos)
+            table.push_back({GetBValue(colour), GetGValue(colour), GetRValue(colour), 0});
     }
     if ((bpp <= 8 && table.size() > (1u << bpp)) ||
         !image.Create(width, bottomUp ? height : -height, bpp, BI_RGB, nullptr, 0))
@@ -48,7 +41,7 @@ bool MakeSource(CDibImage& image, const Grid& picture, WORD bpp, bool bottomUp) 
         image.SetColorTable(0, static_cast<UINT>(table.size()), table.data());
     for (LONG y = 0; y < height; ++y) {
         for (LONG x = 0; x < width; ++x)
-            image.SetPixel(x, y, kColours.at(picture[y][x]));
+            image.SetPixel(x, y, kColours.at(picture[y * (width + 1) + x]));
     }
     return true;
 }
@@ -71,34 +64,27 @@ std::vector<COLORREF> Halve(CDibImage& source, void (*halve)(CDibImage&, CDibIma
 TEST(HalveImageTest, WindowRulesHoldForEverySourceDepthOnBothPaths) {
     const struct {
         const char* rule;
-        Grid source;
-        std::vector<COLORREF> expected;  // destination pixels, row by row
+        std::string source, expected;  // the destination row by row
     } cases[] = {
-        {"a corner window without key averages its four pixels, truncating",
-         {"aa", "ab"},
-         {RGB(10, 20, 30)}},  // (30 + 11) / 4, (60 + 23) / 4, (90 + 33) / 4
-        {"two key pixels of four is a tie and gives the key colour", {"KK", "aa"}, {kKeyColour}},
-        {"the whole picture in the key colour stays key",
-         {"KKKK", "KKKK", "KKKK", "KKKK"},
-         {kKeyColour, kKeyColour, kKeyColour, kKeyColour}},
+        // (30 + 11) / 4, (60 + 23) / 4, (90 + 33) / 4
+        {"a corner window without key averages its four pixels, truncating", "aa/ab", "a"},
+        {"two key pixels of four is a tie and gives the key colour", "KK/aa", "K"},
+        {"the whole picture in the key colour stays key", "KKKK/KKKK/KKKK/KKKK", "KKKK"},
         {"an inner window with four key pixels of nine averages the other five",
-         {"aaaa", "aKKa", "aKKb", "accc"},
-         {kA, kA, RGB(20, 30, 40), RGB(34, 44, 54)}},
-        {"an inner window with five key pixels of nine gives the key colour",
-         {"aaaa", "aKKa", "aKKK", "accc"},
-         {kA, kA, RGB(20, 30, 40), kKeyColour}},
-        {"an edge window holds six pixels, and three key pixels tie",
-         {"KaKK", "aaKa"},
-         {kA, kKeyColour}},
-        {"an even width reads the last column as the right column of the last window",
-         {"aaab", "aaab"},
-         {kA, RGB(10, 21, 31)}},
-        {"an odd size never reads the last column and row",
-         {"aaaaK", "aaaaK", "aaaaK", "aaaaK", "KKKKK"},
-         {kA, kA, kA, kA}},
-        {"a colour one step from the key is averaged like any other", {"Kn", "nn"}, {kNearKey}},
+         "aaaa/aKKa/aKKb/accc", "aaxy"},
+        {"an inner window with five key pixels of nine gives the key colour", "aaaa/aKKa/aKKK/accc",
+         "aaxK"},
+        {"an edge window holds six pixels, and three key pixels tie", "KaKK/aaKa", "aK"},
+        {"an even width reads the last column as the right one of the last window", "aaab/aaab",
+         "az"},
+        {"an odd size never reads the last column and row", "aaaaK/aaaaK/aaaaK/aaaaK/KKKKK",
+         "aaaa"},
+        {"a colour one step from the key is averaged like any other", "Kn/nn", "n"},
     };
     for (const auto& c : cases) {
+        std::vector<COLORREF> expected;
+        for (char letter : c.expected)
+            expected.push_back(kColours.at(letter));
         for (WORD bpp : {1, 4, 8, 24, 32}) {
             for (bool bottomUp : {true, false}) {
                 for (auto halve : {HalveImage, HalveImagePerPixel}) {
@@ -109,7 +95,7 @@ TEST(HalveImageTest, WindowRulesHoldForEverySourceDepthOnBothPaths) {
                     CDibImage source;
                     if (!MakeSource(source, c.source, bpp, bottomUp))
                         continue;
-                    EXPECT_EQ(Halve(source, halve), c.expected);
+                    EXPECT_EQ(Halve(source, halve), expected);
                     EXPECT_EQ(source.borrowCount(), 0);
                 }
             }
@@ -129,22 +115,21 @@ TEST(HalveImageTest, SixteenBitSourcesAreComparedAsTheyReadBack) {
 
 namespace {
 
-struct Layout {
-    WORD bpp;
-    DWORD compression;
-    DWORD masks[3];
-};
+// Every depth, and bit fields that are not plain bytes: depth, then masks.
+const DWORD kLayouts[][4] = {{1},
+                             {4},
+                             {8},
+                             {16},
+                             {16, 0xF800, 0x07E0, 0x001F},
+                             {24},
+                             {32},
+                             {32, 0xFF0000, 0xFF00, 0xFF},
+                             {32, 0x3FF00000, 0xFFC00, 0x3FF}};
 
-// Every depth, and bit fields that are not plain bytes.
-const Layout kLayouts[] = {{1, BI_RGB, {}},
-                           {4, BI_RGB, {}},
-                           {8, BI_RGB, {}},
-                           {16, BI_RGB, {}},
-                           {16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}},
-                           {24, BI_RGB, {}},
-                           {32, BI_RGB, {}},
-                           {32, BI_BITFIELDS, {0xFF0000, 0xFF00, 0xFF}},
-                           {32, BI_BITFIELDS, {0x3FF00000, 0x000FFC00, 0x000003FF}}};
+bool Create(CDibImage& image, int width, int height, const DWORD* layout) {
+    return image.Create(width, height, static_cast<WORD>(layout[0]),
+                        layout[1] ? BI_BITFIELDS : BI_RGB, layout[1] ? layout + 1 : nullptr, 0);
+}
 
 // Random pixels, keyPercent of them in the key colour; indexed images get a
 // random table with the key colour, a near-key colour and a repeated entry,
@@ -181,16 +166,15 @@ void Randomise(CDibImage& image, std::mt19937& random, unsigned keyPercent) {
 
 // Two destinations of one layout, bottom-up and top-down, indexed ones with
 // the same random table.
-void MakeDestinations(CDibImage& first, CDibImage& second, int width, int height, const Layout& to,
+void MakeDestinations(CDibImage& first, CDibImage& second, int width, int height, const DWORD* to,
                       std::mt19937& random) {
-    ASSERT_TRUE(first.Create(width, height, to.bpp, to.compression, to.masks, 0));
-    ASSERT_TRUE(second.Create(width, -height, to.bpp, to.compression, to.masks, 0));
-    if (to.bpp <= 8) {
+    ASSERT_TRUE(Create(first, width, height, to) && Create(second, width, -height, to));
+    if (to[0] <= 8) {
         Randomise(first, random, 0);
         RGBQUAD table[256];
         GetDIBColorTable(first.BorrowDC(), 0, 256, table);
         first.ReturnDC();
-        second.SetColorTable(0, 1u << to.bpp, table);
+        second.SetColorTable(0, 1u << to[0], table);
     }
 }
 
@@ -215,19 +199,18 @@ TEST(HalveImageTest, RowPathGivesTheSameDestinationAsThePerPixelPath) {
     int compared = 0;
     for (int width = 1; width <= 40; ++width) {
         for (int height = 1; height <= 40; ++height) {
-            const Layout& from = kLayouts[random() % std::size(kLayouts)];
-            const Layout& to = kLayouts[random() % std::size(kLayouts)];
+            const DWORD* from = kLayouts[random() % std::size(kLayouts)];
+            const DWORD* to = kLayouts[random() % std::size(kLayouts)];
             const bool bottomUp = random() & 1;
             const unsigned keyPercent = random() % 101;
             // Now and then a destination larger than half, whose windows
             // reach beyond the source.
             const int extra = (random() % 8 == 0) ? 1 : 0;
-            SCOPED_TRACE(testing::Message() << width << "x" << height << " " << from.bpp << "/"
-                                            << from.compression << " -> " << to.bpp << "/"
-                                            << to.compression << " key " << keyPercent << "%");
+            SCOPED_TRACE(testing::Message()
+                         << width << "x" << height << " " << from[0] << "/" << from[1] << " -> "
+                         << to[0] << "/" << to[1] << " key " << keyPercent << "%");
             CDibImage source;
-            ASSERT_TRUE(source.Create(width, bottomUp ? height : -height, from.bpp,
-                                      from.compression, from.masks, 0));
+            ASSERT_TRUE(Create(source, width, bottomUp ? height : -height, from));
             Randomise(source, random, keyPercent);
             const int dw = width / 2 + extra, dh = height / 2 + extra;
             if (dw == 0 || dh == 0)
@@ -251,10 +234,10 @@ TEST(HalveImageTest, RowPathGivesTheSameDestinationAsThePerPixelPath) {
 
 TEST(HalveImageTest, BandsFilledSideBySideGiveTheRowsOfOnePass) {
     std::mt19937 random(7);
-    for (const Layout& layout : kLayouts) {
-        SCOPED_TRACE(testing::Message() << layout.bpp << "/" << layout.compression);
+    for (const DWORD* layout : kLayouts) {
+        SCOPED_TRACE(testing::Message() << layout[0] << "/" << layout[1]);
         CDibImage source;
-        ASSERT_TRUE(source.Create(301, 203, layout.bpp, layout.compression, layout.masks, 0));
+        ASSERT_TRUE(Create(source, 301, 203, layout));
         Randomise(source, random, 30);
         CDibImage single, banded;
         MakeDestinations(single, banded, 150, 101, layout, random);
