@@ -51,10 +51,9 @@ void ClickAddBitmaps(HWND dialog) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_ADD_BITMAPS)));
 }
 
-// Runs the main dialog with the chooser's answers; script gets its handle.
-INT_PTR RunDialog(const Answers& answers, const std::function<void(HWND)>& script) {
+// Runs the main dialog; script gets its handle.
+INT_PTR RunDialog(const std::function<void(HWND)>& script) {
     g_shrunk.clear();
-    ScriptedChooser chooser(answers);
     CDorvaluneDlg dialog;
     return RunWithScript([&] { return dialog.DoModal(); }, [&] { script(dialog.GetSafeHwnd()); });
 }
@@ -79,8 +78,9 @@ TEST(MainDialogTest, ChosenFilesAreListedSortedIgnoringCaseWithDuplicatesAndOkSh
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
+        ScriptedChooser chooser(c.runs);
         std::vector<std::string> listed;
-        const INT_PTR result = RunDialog(c.runs, [&](HWND hWnd) {
+        const INT_PTR result = RunDialog([&](HWND hWnd) {
             for (size_t i = 0; i < c.runs.size(); ++i)
                 ClickAddBitmaps(hWnd);
             listed = Listed(hWnd);
@@ -89,21 +89,12 @@ TEST(MainDialogTest, ChosenFilesAreListedSortedIgnoringCaseWithDuplicatesAndOkSh
         EXPECT_EQ(result, IDOK);
         EXPECT_EQ(listed, c.listed);
         EXPECT_EQ(g_shrunk, c.listed);
+        // Bitmaps offered; several files, which must exist; no read-only box.
+        for (const auto& [flags, filter] : chooser.m_asked) {
+            EXPECT_EQ(flags & 0x1204, 0x1204u);
+            EXPECT_EQ(filter, std::string("Bitmaps *.bmp\0*.bmp\0\0", 21));
+        }
     }
-}
-
-TEST(MainDialogTest, TheOpenFileDialogOffersBitmapsAndTakesSeveralExistingFiles) {
-    ScriptedChooser chooser(Answers{{}});
-    CDorvaluneDlg dialog;
-    RunWithScript([&] { return dialog.DoModal(); },
-                  [&] {
-                      ClickAddBitmaps(dialog.GetSafeHwnd());
-                      EndDialog(dialog.GetSafeHwnd(), IDCANCEL);
-                  });
-    ASSERT_EQ(chooser.m_asked.size(), 1u);
-    // Several files, they must exist, no read-only box.
-    EXPECT_EQ(chooser.m_asked[0].first & 0x1204, 0x1204u);
-    EXPECT_EQ(chooser.m_asked[0].second, std::string("Bitmaps *.bmp\0*.bmp\0\0", 21));
 }
 
 TEST(MainDialogTest, AFrameworkExceptionInTheRunIsReportedAndLeavesTheDialogOpen) {
@@ -111,7 +102,8 @@ TEST(MainDialogTest, AFrameworkExceptionInTheRunIsReportedAndLeavesTheDialogOpen
     g_failing = "/p/b.bmp";
     std::string reported;
     bool stillOpen = false;
-    const INT_PTR result = RunDialog({{"/p/a.bmp", "/p/b.bmp", "/p/c.bmp"}}, [&](HWND hWnd) {
+    ScriptedChooser chooser(Answers{{"/p/a.bmp", "/p/b.bmp", "/p/c.bmp"}});
+    const INT_PTR result = RunDialog([&](HWND hWnd) {
         ClickAddBitmaps(hWnd);
         // The framework's message box blocks the run; a timer answers it.
         wxTimer answer;
@@ -138,37 +130,38 @@ TEST(MainDialogTest, AFrameworkExceptionInTheRunIsReportedAndLeavesTheDialogOpen
 }
 
 TEST(MainDialogTest, TheScreenShowsTheListWhiteWithItsFilesWhereTheTemplatePutsIt) {
-    RunDialog({{"/home/user/pictures/holiday.bmp", "/home/user/pictures/Beach.bmp"}},
-              [](HWND hWnd) {
-                  ClickAddBitmaps(hWnd);
-                  PumpFor(500);
-                  wxWindow* dialog = WindowFromHwnd(hWnd);
-                  const wxPoint origin = dialog->ClientToScreen(wxPoint(0, 0));
-                  const wxSize size = dialog->GetClientSize();
-                  Display* display = XOpenDisplay(nullptr);
-                  ASSERT_NE(display, nullptr);
-                  XImage* shot = XGetImage(display, DefaultRootWindow(display), origin.x, origin.y,
-                                           size.x, size.y, AllPlanes, ZPixmap);
-                  ASSERT_NE(shot, nullptr);
-                  // A point given in the template's dialog units (236 x 124 for the
-                  // whole dialog); the list is at 7, 7 and 222 x 90.
-                  auto at = [&](int x, int y) {
-                      return XGetPixel(shot, x * size.x / 236, y * size.y / 124) & 0xFFFFFF;
-                  };
-                  unsigned long darkest = 0xFFFFFF;
-                  for (int y = 9; y < 30; ++y) {  // the two file names, in the list's first rows
-                      for (int x = 9; x < 120; ++x)
-                          darkest = std::min(darkest, at(x, y));
-                  }
-                  EXPECT_LT(darkest, 0x404040u) << "no text in the list";
-                  for (int x = 12; x < 226; x += 20) {  // below the names
-                      EXPECT_EQ(at(x, 85), 0xFFFFFFu) << "list at " << x << ", 85";
-                  }
-                  // Left of the list and below it lies the dialog's own grey.
-                  EXPECT_NE(at(3, 50), 0xFFFFFFu);
-                  EXPECT_NE(at(60, 110), 0xFFFFFFu);
-                  XDestroyImage(shot);
-                  XCloseDisplay(display);
-                  EndDialog(hWnd, IDCANCEL);
-              });
+    ScriptedChooser chooser(
+        Answers{{"/home/user/pictures/holiday.bmp", "/home/user/pictures/Beach.bmp"}});
+    RunDialog([](HWND hWnd) {
+        ClickAddBitmaps(hWnd);
+        PumpFor(500);
+        wxWindow* dialog = WindowFromHwnd(hWnd);
+        const wxPoint origin = dialog->ClientToScreen(wxPoint(0, 0));
+        const wxSize size = dialog->GetClientSize();
+        Display* display = XOpenDisplay(nullptr);
+        ASSERT_NE(display, nullptr);
+        XImage* shot = XGetImage(display, DefaultRootWindow(display), origin.x, origin.y, size.x,
+                                 size.y, AllPlanes, ZPixmap);
+        ASSERT_NE(shot, nullptr);
+        // A point given in the template's dialog units (236 x 124 for the
+        // whole dialog); the list is at 7, 7 and 222 x 90.
+        auto at = [&](int x, int y) {
+            return XGetPixel(shot, x * size.x / 236, y * size.y / 124) & 0xFFFFFF;
+        };
+        unsigned long darkest = 0xFFFFFF;
+        for (int y = 9; y < 30; ++y) {  // the two file names, in the list's first rows
+            for (int x = 9; x < 120; ++x)
+                darkest = std::min(darkest, at(x, y));
+        }
+        EXPECT_LT(darkest, 0x404040u) << "no text in the list";
+        for (int x = 12; x < 226; x += 20) {  // below the names
+            EXPECT_EQ(at(x, 85), 0xFFFFFFu) << "list at " << x << ", 85";
+        }
+        // Left of the list and below it lies the dialog's own grey.
+        EXPECT_NE(at(3, 50), 0xFFFFFFu);
+        EXPECT_NE(at(60, 110), 0xFFFFFFu);
+        XDestroyImage(shot);
+        XCloseDisplay(display);
+        EndDialog(hWnd, IDCANCEL);
+    });
 }
