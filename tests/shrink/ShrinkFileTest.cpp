@@ -37,6 +37,26 @@ int OpenDescriptors() {
     return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
 }
 
+// The backup is a hard link, or where the file system has none (link fails
+// with EPERM), the original renamed; before either, another program may take
+// the backup name.
+void SetUpBackups(bool hardLinks, bool intruder) {
+    win32_testing::RenameCalls calls = win32_testing::SystemRenameCalls();
+    if (intruder) {
+        calls.link = [](const char* from, const char* to) {
+            WriteFileBytes(to, Text("someone else's"));
+            return win32_testing::SystemRenameCalls().link(from, to);
+        };
+        calls.renameNoReplace = [](const char* from, const char* to) {
+            WriteFileBytes(to, Text("someone else's"));
+            return win32_testing::SystemRenameCalls().renameNoReplace(from, to);
+        };
+    }
+    if (!hardLinks)
+        calls.link = [](const char*, const char*) { return errno = EPERM, -1; };
+    win32_testing::SetRenameCalls(calls);
+}
+
 }  // namespace
 
 TEST(ShrinkFileTest, EveryFormatIsHalvedInItsOwnFormatAndDepthWithTheOriginalKept) {
@@ -142,8 +162,10 @@ TEST(ShrinkFileTest, AFailureWritingTheNewImageLeavesTheFileAsItWasAndSaysWhy) {
     WritePicture(path, 64, 48);
     const FolderState before = StateOf(folder.Path());
     const int descriptors = OpenDescriptors();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (int i = 0; i < 2 * static_cast<int>(std::size(cases)); ++i) {
+        const auto& c = cases[i / 2];
+        SCOPED_TRACE(testing::Message() << c.what << (i % 2 ? ", without hard links" : ""));
+        SetUpBackups(i % 2 == 0, false);
         if (c.atStep)
             gdiplus_testing::InjectStepError(c.step, c.error);
         else
@@ -156,25 +178,24 @@ TEST(ShrinkFileTest, AFailureWritingTheNewImageLeavesTheFileAsItWasAndSaysWhy) {
         ExpectKept(before, folder.Path());
         EXPECT_EQ(OpenDescriptors(), descriptors);
     }
+    SetUpBackups(true, false);
     EXPECT_EQ(Shrink(path).outcome, ShrinkOutcome::Shrunk) << "every fault was taken back";
 }
 
 // Another program that takes the backup name just before the job makes the
 // backup: its file must not be replaced, nor the picture lost.
 TEST(ShrinkFileTest, AFileThatTakesTheBackupNameAtTheLastMomentIsNeverReplaced) {
-    TempFolder folder;
-    WritePicture(folder.File("a.bmp"), 8, 8);
-    FolderState expected = StateOf(folder.Path());
-    win32_testing::RenameCalls calls = win32_testing::SystemRenameCalls();
-    calls.link = [](const char* from, const char* to) {
-        WriteFileBytes(to, Text("someone else's"));
-        return win32_testing::SystemRenameCalls().link(from, to);
-    };
-    const win32_testing::RenameCalls previous = win32_testing::SetRenameCalls(calls);
-    EXPECT_EQ(Shrink(folder.File("a.bmp")).outcome, ShrinkOutcome::BackupExists);
-    win32_testing::SetRenameCalls(previous);
-    expected["olda.bmp"] = Text("someone else's");
-    EXPECT_EQ(Differences(expected, StateOf(folder.Path())), "");
+    for (bool hardLinks : {true, false}) {
+        SCOPED_TRACE(hardLinks ? "with hard links" : "without hard links");
+        TempFolder folder;
+        WritePicture(folder.File("a.bmp"), 8, 8);
+        FolderState expected = StateOf(folder.Path());
+        SetUpBackups(hardLinks, true);
+        EXPECT_EQ(Shrink(folder.File("a.bmp")).outcome, ShrinkOutcome::BackupExists);
+        SetUpBackups(true, false);
+        expected["olda.bmp"] = Text("someone else's");
+        EXPECT_EQ(Differences(expected, StateOf(folder.Path())), "");
+    }
 }
 
 TEST(ShrinkFileTest, ASymbolicLinkIsReplacedByTheNewImageAndKeptAsTheBackup) {
