@@ -129,7 +129,7 @@ void ClickWithMouse(HWND control) {
     wxWindow* window = WindowFromHwnd(control);
     const wxPoint centre =
         window->ClientToScreen(wxPoint(window->GetSize().x / 2, window->GetSize().y / 2));
-    RunCommand("xdotool mousemove " + std::to_string(centre.x) + " " +
-               std::to_string(centre.y) + " sleep 0.1 click 1");
+    RunCommand("xdotool mousemove " + std::to_string(centre.x) + " " + std::to_string(centre.y) +
+               " sleep 0.1 click 1");
     PumpFor(200);
 }
