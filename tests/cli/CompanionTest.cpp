@@ -1,173 +1,204 @@
+// dorvalune-shrink as scripts run it: its reports, its exit status, and the
+// files it leaves.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
-#include "image/CDibImage.h"
+#include "tests/support/JobChecks.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
 
 struct CompanionRun {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
-// Runs the companion with the arguments (each quoted for the shell).
-CompanionRun Companion(const std::vector<std::string>& args, const std::string& folder) {
-    std::string command = "cd '" + folder + "' && '" DORVALUNE_SHRINK_BINARY "'";
+// Runs the companion in the folder with the arguments, each quoted for the shell.
+// With as, another user's command runs it ("setpriv ...").
+CompanionRun Companion(const std::vector<std::string>& args, const std::string& folder,
+                       const std::string& as = "") {
+    std::string command = "cd '" + folder + "' && " + as + "'" DORVALUNE_SHRINK_BINARY "'";
     for (const std::string& arg : args) {
-        std::string quoted;
+        command += " '";
         for (char c : arg)
-            quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        command += " '" + quoted + "'";
+            command += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        command += "'";
     }
-    command += " 2>'" + folder + "/.err'";
+    const std::string errFile = folder + ".err";
     CompanionRun run;
-    FILE* pipe = ::popen(command.c_str(), "r");
+    FILE* pipe = ::popen((command + " 2>'" + errFile + "'").c_str(), "r");
     char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+    for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0;)
         run.out.append(buffer, n);
     const int status = ::pclose(pipe);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(folder + "/.err");
-    run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
-    std::remove((folder + "/.err").c_str());
+    const Bytes err = ReadFileBytes(errFile);
+    run.err.assign(err.begin(), err.end());
+    std::remove(errFile.c_str());
     return run;
-}
-
-void MakeBitmap(const std::string& path, LONG width, LONG height) {
-    CDibImage image;
-    ASSERT_TRUE(image.Create(width, height, 24, BI_RGB, nullptr, 0));
-    for (LONG y = 0; y < height; ++y) {
-        for (LONG x = 0; x < width; ++x)
-            image.SetPixel(x, y, RGB(x, y, 7));
-    }
-    ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
 }
 
 }  // namespace
 
-TEST(CompanionTest, UsageErrorsExitWithTwoAndHelpWithZero) {
-    TempFolder folder;
-    struct Case {
+TEST(CompanionTest, UsageErrorsExitWithTwoAndHelpAndVersionWithZero) {
+    const struct {
         std::vector<std::string> args;
         int status;
-        const char* says;
-    };
-    const Case cases[] = {{{}, 2, "Usage: dorvalune-shrink"},
-                          {{"--frobnicate", "a.bmp"}, 2, "unknown option --frobnicate"},
-                          {{"--jobs", "0", "a.bmp"}, 2, "--jobs needs a number"},
-                          {{"--jobs"}, 2, "--jobs needs a number"},
-                          {{"--help"}, 0, "Usage: dorvalune-shrink"},
-                          {{"--version"}, 0, "dorvalune-shrink 1.0.0.1"}};
-    for (const Case& c : cases) {
+        std::string says;
+    } cases[] = {{{}, 2, "Usage: dorvalune-shrink"},
+                 {{"--frobnicate", "a.bmp"}, 2, "unknown option --frobnicate"},
+                 {{"--jobs", "0", "a.bmp"}, 2, "--jobs needs a number"},
+                 {{"--jobs"}, 2, "--jobs needs a number"},
+                 {{"--help"}, 0, "Usage: dorvalune-shrink"},
+                 {{"--version"}, 0, "dorvalune-shrink " DORVALUNE_VERSION "\n"},
+                 {{"x.bmp"}, 0, "shrunk x.bmp 4x4 -> 2x2"}};
+    TempFolder folder;
+    WritePicture(folder.File("x.bmp"), 4, 4);
+    for (const auto& c : cases) {
         const CompanionRun run = Companion(c.args, folder.Path());
         EXPECT_EQ(run.status, c.status) << c.says;
         EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
     }
-    EXPECT_EQ(ListFolder(folder.Path()), "");
+    EXPECT_EQ(ListFolder(folder.Path()), "oldx.bmp x.bmp");
 }
 
-TEST(CompanionTest, EveryFileIsReportedInTheOrderGiven) {
+// Every kind of file the job meets, each reported on one line in the order
+// given, the folder left with every halved picture and its original beside
+// it and all else as it was.
+TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWhateverTheJobCount) {
+    const std::string unreadable = "cannot be read (not a regular file, or permission denied)";
+    const std::string noEncoder = "no encoder for the extension", taken = "backup name exists";
+    const std::string fits(248, 'f'), tooLong(249, 'n');  // "old" + name: 255 bytes at most
+    const struct {
+        std::string name;
+        LONG width, height;      // of the picture written under the name; 0: none
+        std::string reason;      // why it is passed over; empty: it is shrunk
+        std::string shown = "";  // the name in the report, where it differs
+    } files[] = {
+        {"b.bmp", 100, 80, ""},
+        {"a.bmp", 101, 81, ""},
+        {"notes.bmp", 0, 0, "not decodable (not an image, damaged, or an unsupported format)"},
+        {"-dash.bmp", 6, 6, ""},
+        {"new\nline.bmp", 6, 7, "", "new\\nline.bmp"},
+        {"back\\slash.bmp", 9, 6, "", "back\\\\slash.bmp"},
+        {"tab\t.bmp", 5, 4, "", "tab\\t.bmp"},
+        {"bad\xFF\xFE.bmp", 4, 4, ""},
+        {"page\f.txt", 6, 6, noEncoder, "page\\x0C.txt"},
+        {"noextension", 6, 6, noEncoder},
+        {"thin.bmp", 1, 40, "too small to halve"},
+        {"flat.bmp", 40, 1, "too small to halve"},
+        {"c.bmp", 30, 20, ""},
+        {fits + ".bmp", 6, 6, ""},
+        {tooLong + ".bmp", 6, 6, "cannot make the backup (file name too long)"},
+        {"d.bmp", 2, 60, ""},
+        // A path given twice is done twice, in order: the second finds its backup.
+        {"a.bmp", 0, 0, taken},
+        {"taken.bmp", 8, 8, taken},
+        {"missing.bmp", 0, 0, "no such file"},
+        {"dangling.bmp", 0, 0, "no such file"},
+        {"fifo.bmp", 0, 0, unreadable},  // without a writer, must not hold the job up
+        {"folder.bmp", 0, 0, unreadable},
+        {"loop.bmp", 0, 0, unreadable},
+        {"tofolder.bmp", 0, 0, unreadable},
+        {"tofifo.bmp", 0, 0, unreadable},
+    };
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--jobs", "1"}, {"--jobs=4", "--quiet"}}) {
+        SCOPED_TRACE(options[0]);
+        TempFolder folder;
+        std::vector<std::string> args = options;
+        args.push_back("--");
+        std::string out, err;
+        std::vector<Halved> halved;
+        for (const auto& f : files) {
+            if (f.width > 0) {
+                WritePicture(folder.File("picture.bmp"), f.width, f.height);
+                std::rename(folder.File("picture.bmp").c_str(), folder.File(f.name).c_str());
+            }
+            const std::string shown = f.shown.empty() ? f.name : f.shown;
+            if (f.reason.empty()) {
+                halved.push_back({f.name, f.width / 2, f.height / 2});
+                out += "shrunk " + shown + " " + std::to_string(f.width) + "x" +
+                       std::to_string(f.height) + " -> " + std::to_string(f.width / 2) + "x" +
+                       std::to_string(f.height / 2) + ", original kept as old" + shown + "\n";
+            } else {
+                err += "passed over " + shown + ": " + f.reason + "\n";
+            }
+            args.push_back(f.name);
+        }
+        WriteFileBytes(folder.File("notes.bmp"), Bytes(20, 'x'));
+        WriteFileBytes(folder.File("oldtaken.bmp"), Bytes(20, 'y'));
+        ::mkfifo(folder.File("fifo.bmp").c_str(), 0600);
+        ::mkdir(folder.File("folder.bmp").c_str(), 0700);
+        for (const char* link : {"dangling.bmp:nowhere.bmp", "loop.bmp:loop.bmp",
+                                 "tofolder.bmp:folder.bmp", "tofifo.bmp:fifo.bmp"}) {
+            const std::string from(link, std::strchr(link, ':'));
+            ::symlink(std::strchr(link, ':') + 1, folder.File(from).c_str());
+        }
+        const FolderState before = StateOf(folder.Path());
+        const CompanionRun run = Companion(args, folder.Path());
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, options.back() == "--quiet" ? "" : out);
+        EXPECT_EQ(run.err, err);
+        ExpectKept(before, folder.Path(), halved);
+    }
+}
+
+TEST(CompanionTest, WithoutPermissionNothingChanges) {
+    // Run as a user without privileges where the tests run as root.
+    const std::string as =
+        ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
     TempFolder folder;
-    MakeBitmap(folder.File("b.bmp"), 100, 80);
-    MakeBitmap(folder.File("a.bmp"), 101, 81);
-    std::ofstream(folder.File("c.bmp")) << "not a picture";
-    const CompanionRun run = Companion({"b.bmp", "c.bmp", "a.bmp", "missing.bmp"}, folder.Path());
+    const std::string reach = "test -x '" DORVALUNE_SHRINK_BINARY "' -a -x '" +
+                              folder.Path().substr(0, folder.Path().rfind('/')) + "'";
+    if (!as.empty() && std::system((as + reach).c_str()) != 0)
+        GTEST_SKIP() << "the unprivileged user cannot reach the companion or " << folder.Path();
+    ::mkdir(folder.File("ro").c_str(), 0755);
+    ::mkdir(folder.File("rw").c_str(), 0755);
+    WritePicture(folder.File("ro/a.bmp"), 8, 8);
+    WritePicture(folder.File("rw/readonly.bmp"), 8, 8);
+    WritePicture(folder.File("rw/unreadable.bmp"), 8, 8);
+    ::chmod(folder.File("rw/readonly.bmp").c_str(), 0444);
+    ::chmod(folder.File("rw/unreadable.bmp").c_str(), 0200);
+    if (!as.empty())
+        std::system(("chown -R 65534:65534 '" + folder.Path() + "'").c_str());
+    ::chmod(folder.File("ro").c_str(), 0555);
+    const FolderState ro = StateOf(folder.File("ro")), rw = StateOf(folder.File("rw"));
+    const CompanionRun run =
+        Companion({"ro/a.bmp", "rw/readonly.bmp", "rw/unreadable.bmp"}, folder.Path(), as);
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out,
-              "shrunk b.bmp 100x80 -> 50x40, original kept as oldb.bmp\n"
-              "shrunk a.bmp 101x81 -> 50x40, original kept as olda.bmp\n");
+    // The folder would let a rename replace readonly.bmp; its owner said no.
     EXPECT_EQ(run.err,
-              "passed over c.bmp: not decodable (not an image, damaged, or an unsupported "
-              "format)\n"
-              "passed over missing.bmp: no such file\n");
-    EXPECT_EQ(ListFolder(folder.Path()), "a.bmp b.bmp c.bmp olda.bmp oldb.bmp");
+              "passed over ro/a.bmp: cannot make the backup (permission denied)\n"
+              "passed over rw/readonly.bmp: cannot write (permission denied)\n"
+              "passed over rw/unreadable.bmp: cannot be read (not a regular file, or permission "
+              "denied)\n");
+    ExpectKept(ro, folder.File("ro"));
+    ExpectKept(rw, folder.File("rw"));
 }
 
-TEST(CompanionTest, QuietRunsReportOnlyWhatWasPassedOver) {
+TEST(CompanionTest, TheNewImageAndTheBackupKeepTheOriginalsOwnerAndMode) {
     TempFolder folder;
-    MakeBitmap(folder.File("a.bmp"), 4, 4);
-    MakeBitmap(folder.File("olda.bmp"), 4, 4);
-    MakeBitmap(folder.File("b.bmp"), 4, 4);
-    const CompanionRun run = Companion({"--quiet", "a.bmp", "b.bmp"}, folder.Path());
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, "passed over a.bmp: backup name exists\n");
-
-    const CompanionRun clean = Companion({"--quiet", "b.bmp"}, folder.Path());
-    EXPECT_EQ(clean.err, "passed over b.bmp: backup name exists\n");
-}
-
-TEST(CompanionTest, NamesWithAnyBytesAndLeadingDashesWork) {
-    TempFolder folder;
-    const std::vector<std::string> names = {"-dash.bmp", "with space.bmp", "caf\xC3\xA9.bmp",
-                                            "bad\xFF\xFE.bmp", "new\nline.bmp"};
-    std::vector<std::string> args = {"--"};
-    for (const std::string& name : names) {
-        MakeBitmap(folder.File(name), 6, 6);
-        args.push_back(name);
+    WritePicture(folder.File("a.bmp"), 8, 8);
+    ::chmod(folder.File("a.bmp").c_str(), 0604);
+    // Root shrinking a user's file leaves it the user's.
+    if (::geteuid() == 0)
+        ::chown(folder.File("a.bmp").c_str(), 65534, 65534);
+    struct stat original, info;
+    ASSERT_EQ(::stat(folder.File("a.bmp").c_str(), &original), 0);
+    ASSERT_EQ(Companion({"a.bmp"}, folder.Path()).status, 0);
+    for (const char* name : {"a.bmp", "olda.bmp"}) {
+        ASSERT_EQ(::stat(folder.File(name).c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, 0604u) << name;
+        EXPECT_EQ(info.st_uid, original.st_uid) << name;
+        EXPECT_EQ(info.st_gid, original.st_gid) << name;
     }
-    const CompanionRun run = Companion(args, folder.Path());
-    EXPECT_EQ(run.status, 0) << run.err;
-    for (const std::string& name : names) {
-        EXPECT_TRUE(FileExists(folder.File("old" + name))) << name;
-        CDibImage halved;
-        EXPECT_EQ(halved.Load(folder.File(name).c_str()), S_OK) << name;
-        EXPECT_EQ(halved.width(), 3);
-    }
-}
-
-TEST(CompanionTest, ParallelJobsGiveTheSameResultsAsOneAtATime) {
-    TempFolder folder;
-    std::vector<std::string> args = {"--jobs", "4"};
-    for (int i = 0; i < 24; ++i) {
-        const std::string name = "f" + std::to_string(i) + ".bmp";
-        MakeBitmap(folder.File(name), 10 + i, 12 + i);
-        args.push_back(name);
-    }
-    // A path listed twice is done twice, in order: the second finds its backup.
-    args.push_back("f3.bmp");
-    const CompanionRun run = Companion(args, folder.Path());
-    EXPECT_EQ(run.status, 1);
-    std::string expected;
-    for (int i = 0; i < 24; ++i) {
-        expected += "shrunk f" + std::to_string(i) + ".bmp " + std::to_string(10 + i) + "x" +
-                    std::to_string(12 + i) + " -> " + std::to_string((10 + i) / 2) + "x" +
-                    std::to_string((12 + i) / 2) + ", original kept as oldf" + std::to_string(i) +
-                    ".bmp\n";
-    }
-    EXPECT_EQ(run.out, expected);
-    EXPECT_EQ(run.err, "passed over f3.bmp: backup name exists\n");
-}
-
-TEST(CompanionTest, EveryFileGetsOneLineThatSaysWhyItWasPassedOver) {
-    TempFolder folder;
-    const std::string longName = std::string(249, 'n') + ".bmp";
-    for (const std::string& name : {std::string("new\nline.bmp"), std::string("back\\slash.bmp"),
-                                    std::string("page\f.bmp"), longName}) {
-        MakeBitmap(folder.File(name), 6, 6);
-    }
-    ::rename(folder.File("page\f.bmp").c_str(), folder.File("page\f.txt").c_str());
-    ::mkfifo(folder.File("fifo.bmp").c_str(), 0600);
-    const CompanionRun run = Companion(
-        {"new\nline.bmp", "back\\slash.bmp", "page\f.txt", "fifo.bmp", longName}, folder.Path());
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out,
-              "shrunk new\\nline.bmp 6x6 -> 3x3, original kept as oldnew\\nline.bmp\n"
-              "shrunk back\\\\slash.bmp 6x6 -> 3x3, original kept as oldback\\\\slash.bmp\n");
-    EXPECT_EQ(run.err,
-              "passed over page\\x0C.txt: no encoder for the extension\n"
-              "passed over fifo.bmp: cannot be read (not a regular file, or permission "
-              "denied)\n"
-              "passed over " +
-                  longName + ": cannot make the backup (file name too long)\n");
 }

@@ -1,7 +1,9 @@
 // Answers open-file dialogs from a script instead of a person.
 #pragma once
 
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/mfc/gui/OpenFileChooser.h"
@@ -12,25 +14,24 @@ using Answers = std::vector<std::vector<std::string>>;
 // prepared selection; an empty selection, or none left, cancels.
 class ScriptedChooser : public COpenFileChooser {
 public:
-    explicit ScriptedChooser(Answers answers);
-    ~ScriptedChooser() override;
-    ScriptedChooser(const ScriptedChooser&) = delete;
-    ScriptedChooser& operator=(const ScriptedChooser&) = delete;
+    explicit ScriptedChooser(Answers answers) : m_answers(std::move(answers)) {
+        AfxSetOpenFileChooserForTesting(this);
+    }
+    ~ScriptedChooser() override { AfxSetOpenFileChooserForTesting(nullptr); }
 
-    // What an open-file dialog was asked for.
-    struct Request {
+    bool Choose(const OPENFILENAMEA& ofn, std::vector<std::string>& paths) override {
         std::string filter;  // every part with its zero, and the list's final zero
-        std::string defaultExtension;
-        DWORD flags;
-        DWORD bufferSize;
-        char firstCharacter;  // of the buffer: the name the field opens with
-    };
-
-    bool Choose(const OPENFILENAMEA& ofn, std::vector<std::string>& paths) override;
-    const std::vector<Request>& Asked() const { return m_asked; }
+        for (const char* part = ofn.lpstrFilter; part && *part; part += std::strlen(part) + 1)
+            filter.append(part, std::strlen(part) + 1);
+        m_asked.push_back({ofn.Flags, filter + '\0'});
+        if (m_asked.size() > m_answers.size())
+            return false;
+        paths = m_answers[m_asked.size() - 1];
+        return !paths.empty();
+    }
+    // The flags and filter of each open-file dialog asked for.
+    std::vector<std::pair<DWORD, std::string>> m_asked;
 
 private:
     Answers m_answers;
-    size_t m_next = 0;
-    std::vector<Request> m_asked;
 };

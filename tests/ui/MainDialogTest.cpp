@@ -1,37 +1,47 @@
-// The main dialog as a user meets it: on a real X server, driven by keys and
-// clicks, with the open-file dialog answered by a script.
+// The main dialog as a user meets it: on a real X server, driven by clicks,
+// with the open-file dialog answered by a script and the file job replaced by
+// a recorder, so that no file is touched.
 #include <gtest/gtest.h>
-#include <wx/button.h>
-#include <wx/dcclient.h>
-#include <wx/dialog.h>
-#include <wx/listbox.h>
 #include <wx/timer.h>
+#include <wx/window.h>
 
-#include <cstdio>
-#include <cstring>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "platform/mfc/AfxExceptions.h"
 #include "platform/mfc/gui/DialogManager.h"
+#include "shrink/ShrinkFile.h"
 #include "tests/guitesting/GuiTesting.h"
 #include "tests/guitesting/ScriptedChooser.h"
-#include "tests/ui/RecordingShrinkFile.h"
 #include "ui/DorvaluneDlg.h"
 
 namespace {
 
-wxWindow* Window(HWND hWnd) {
-    return WindowFromHwnd(hWnd);
+std::vector<std::string> g_shrunk;  // every path handed to the file job, in order
+std::string g_failing;              // the file job throws the memory exception for this path
+
+}  // namespace
+
+// Takes the place of the file job in this test program: the linker uses this
+// definition and never pulls the real one from the shrink library.
+void ShrinkFile(const CString& path) {
+    g_shrunk.emplace_back(path.GetString());
+    if (g_failing == path.GetString())
+        AfxThrowMemoryException();
 }
+
+namespace {
 
 std::vector<std::string> Listed(HWND dialog) {
     const HWND list = GetDlgItem(dialog, IDC_FILE_LIST);
-    std::vector<std::string> paths;
-    const LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        std::string text(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)), '\0');
-        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
-        paths.push_back(text);
+    std::vector<std::string> paths(SendMessageA(list, LB_GETCOUNT, 0, 0));
+    for (size_t i = 0; i < paths.size(); ++i) {
+        paths[i].resize(SendMessageA(list, LB_GETTEXTLEN, i, 0));
+        SendMessageA(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(paths[i].data()));
     }
     return paths;
 }
@@ -41,161 +51,16 @@ void ClickAddBitmaps(HWND dialog) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_ADD_BITMAPS)));
 }
 
-class MainDialogTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        StartToolkit();
-        ShrunkPaths().clear();
-        FailShrinkingWithMemoryException("");
-    }
-
-    // Runs the dialog; script runs once the dialog is on screen and gets the
-    // dialog's handle and X window.
-    INT_PTR Run(const std::function<void(HWND, unsigned long)>& script) {
-        return RunWithScript([this] { return m_dialog.DoModal(); },
-                             [this, script] {
-                                 const HWND hWnd = m_dialog.GetSafeHwnd();
-                                 script(hWnd, XWindowOf(Window(hWnd)));
-                             });
-    }
-
-    CDorvaluneDlg m_dialog;
-};
-
-TEST_F(MainDialogTest, TheControlsSitWhereTheTemplatePutsThemInUnitsOfTheDialogFont) {
-    Run([](HWND hWnd, unsigned long xWindow) {
-        wxWindow* dialog = Window(hWnd);
-        // The template's font: 8 points of the desktop's sans-serif face.
-        EXPECT_EQ(dialog->GetFont().GetPointSize(), 8);
-        EXPECT_EQ(dialog->GetFont().GetFamily(), wxFONTFAMILY_SWISS);
-
-        // Dialog units of that font: a quarter of the average letter width
-        // across, an eighth of the line height down.
-        wxClientDC dc(dialog);
-        dc.SetFont(dialog->GetFont());
-        wxCoord lettersWidth = 0;
-        dc.GetTextExtent("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", &lettersWidth,
-                         nullptr);
-        const int averageWidth = (lettersWidth / 26 + 1) / 2;
-        const int lineHeight = dc.GetCharHeight();
-        auto across = [&](int units) { return (units * averageWidth + 2) / 4; };
-        auto down = [&](int units) { return (units * lineHeight + 4) / 8; };
-        auto box = [&](int x, int y, int cx, int cy) {
-            return wxRect(across(x), down(y), across(x + cx) - across(x), down(y + cy) - down(y));
-        };
-
-        EXPECT_EQ(dialog->GetClientSize(), wxSize(across(236), down(124)));
-        const std::string geometry = RunCommand("xwininfo -id " + std::to_string(xWindow));
-        EXPECT_NE(geometry.find("Width: " + std::to_string(across(236)) + "\n"), std::string::npos)
-            << geometry;
-        EXPECT_NE(geometry.find("Height: " + std::to_string(down(124)) + "\n"), std::string::npos)
-            << geometry;
-
-        const struct {
-            int id;
-            wxRect where;
-        } controls[] = {
-            {IDOK, box(179, 101, 50, 16)},
-            {IDC_FILE_LIST, box(7, 7, 222, 90)},
-            {IDC_ADD_BITMAPS, box(121, 103, 50, 14)},
-        };
-        for (const auto& control : controls) {
-            SCOPED_TRACE(control.id);
-            wxWindow* window = Window(GetDlgItem(hWnd, control.id));
-            ASSERT_NE(window, nullptr);
-            EXPECT_EQ(window->GetRect(), control.where);
-            // What the toolkit really gave the widget, not only what was asked.
-            EXPECT_EQ(AllocationOf(window), control.where);
-        }
-        SendKeys(xWindow, "Escape");
-    });
+// Runs the main dialog; script gets its handle.
+INT_PTR RunDialog(const std::function<void(HWND)>& script) {
+    g_shrunk.clear();
+    CDorvaluneDlg dialog;
+    return RunWithScript([&] { return dialog.DoModal(); }, [&] { script(dialog.GetSafeHwnd()); });
 }
 
-TEST_F(MainDialogTest, TheWindowIsTitledDorvaluneAndCanNeitherBeResizedNorMinimisedNorMaximised) {
-    Run([](HWND hWnd, unsigned long xWindow) {
-        auto* dialog = static_cast<wxDialog*>(Window(hWnd));
-        EXPECT_EQ(dialog->GetTitle(), "Dorvalune");
-        const long style = dialog->GetWindowStyleFlag();
-        EXPECT_TRUE(style & wxCLOSE_BOX);
-        EXPECT_FALSE(style & (wxRESIZE_BORDER | wxMINIMIZE_BOX | wxMAXIMIZE_BOX));
+}  // namespace
 
-        // What the window manager is told.
-        const std::string properties = RunCommand("xprop -id " + std::to_string(xWindow));
-        EXPECT_NE(properties.find("WM_NAME(UTF8_STRING) = \"Dorvalune\""), std::string::npos)
-            << properties;
-        const wxSize size = dialog->GetSize();
-        const std::string fixed = std::to_string(size.x) + " by " + std::to_string(size.y);
-        EXPECT_NE(properties.find("program specified minimum size: " + fixed), std::string::npos)
-            << properties;
-        EXPECT_NE(properties.find("program specified maximum size: " + fixed), std::string::npos)
-            << properties;
-        SendKeys(xWindow, "Escape");
-    });
-}
-
-TEST_F(MainDialogTest, OkHasTheFocusFirstAndTabMovesItToTheListThenToAddBitmapsAndRound) {
-    Run([](HWND hWnd, unsigned long xWindow) {
-        auto focusIs = [&](int id) {
-            return PumpUntil([&] { return FocusedWindow() == Window(GetDlgItem(hWnd, id)); }, 2000);
-        };
-        RunCommand("timeout 10 xdotool windowfocus " + std::to_string(xWindow));
-        EXPECT_TRUE(focusIs(IDOK));
-        EXPECT_EQ(static_cast<wxDialog*>(Window(hWnd))->GetDefaultItem(),
-                  Window(GetDlgItem(hWnd, IDOK)));
-        SendKeys(xWindow, "Tab");
-        EXPECT_TRUE(focusIs(IDC_FILE_LIST));
-        SendKeys(xWindow, "Tab");
-        EXPECT_TRUE(focusIs(IDC_ADD_BITMAPS));
-        SendKeys(xWindow, "Tab");
-        EXPECT_TRUE(focusIs(IDOK));
-        SendKeys(xWindow, "shift+Tab");
-        EXPECT_TRUE(focusIs(IDC_ADD_BITMAPS));
-        SendKeys(xWindow, "Escape");
-    });
-}
-
-TEST_F(MainDialogTest, EscapeAndTheCloseBoxEndTheDialogWithCancelAndTouchNoFile) {
-    const struct {
-        const char* how;
-        void (*end)(unsigned long xWindow);
-    } ways[] = {
-        {"Escape", [](unsigned long xWindow) { SendKeys(xWindow, "Escape"); }},
-        {"close box", [](unsigned long xWindow) { RequestClose(xWindow); }},
-    };
-    for (const auto& way : ways) {
-        SCOPED_TRACE(way.how);
-        ScriptedChooser chooser(Answers{{"/pics/a.bmp", "/pics/b.bmp"}});
-        CDorvaluneDlg dialog;
-        const INT_PTR result = RunWithScript([&] { return dialog.DoModal(); },
-                                             [&] {
-                                                 ClickAddBitmaps(dialog.GetSafeHwnd());
-                                                 EXPECT_EQ(Listed(dialog.GetSafeHwnd()).size(), 2u);
-                                                 way.end(XWindowOf(Window(dialog.GetSafeHwnd())));
-                                             });
-        EXPECT_EQ(result, IDCANCEL);
-        EXPECT_TRUE(ShrunkPaths().empty());
-    }
-}
-
-TEST_F(MainDialogTest, EnterOnAnEmptyListEndsTheDialogAtOnce) {
-    const INT_PTR result = Run([](HWND, unsigned long xWindow) { SendKeys(xWindow, "Return"); });
-    EXPECT_EQ(result, IDOK);
-    EXPECT_TRUE(ShrunkPaths().empty());
-}
-
-TEST_F(MainDialogTest, OkHandsEveryListedFileToTheFileJobInListOrderThenEnds) {
-    ScriptedChooser chooser(Answers{{"/p/c.bmp", "/p/a.bmp"}, {"/q/B.bmp", "/p/a.bmp"}});
-    const INT_PTR result = Run([](HWND hWnd, unsigned long) {
-        ClickAddBitmaps(hWnd);
-        ClickAddBitmaps(hWnd);
-        ClickWithMouse(GetDlgItem(hWnd, IDOK));
-    });
-    EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(ShrunkPaths(),
-              (std::vector<std::string>{"/p/a.bmp", "/p/a.bmp", "/p/c.bmp", "/q/B.bmp"}));
-}
-
-TEST_F(MainDialogTest, ChosenFilesAreListedInSortedOrderIgnoringCaseWithDuplicatesKept) {
+TEST(MainDialogTest, ChosenFilesAreListedSortedIgnoringCaseWithDuplicatesAndOkShrinksThemInOrder) {
     const struct {
         const char* what;
         Answers runs;
@@ -204,60 +69,41 @@ TEST_F(MainDialogTest, ChosenFilesAreListedInSortedOrderIgnoringCaseWithDuplicat
         {"one choice of three",
          {{"/p/b.bmp", "/P/a.bmp", "/p/c.bmp"}},
          {"/P/a.bmp", "/p/b.bmp", "/p/c.bmp"}},
-        {"one file", {{"/pics/one.bmp"}}, {"/pics/one.bmp"}},
         {"a file in the root folder", {{"/a.bmp"}}, {"/a.bmp"}},
         {"two runs from two folders",
-         {{"/y/b.bmp", "/y/d.bmp"}, {"/x/c.bmp", "/x/a.bmp"}},
-         {"/x/a.bmp", "/x/c.bmp", "/y/b.bmp", "/y/d.bmp"}},
+         {{"/y/b.bmp", "/y/d.bmp"}, {"/x/c.bmp", "/x/A.bmp"}},
+         {"/x/A.bmp", "/x/c.bmp", "/y/b.bmp", "/y/d.bmp"}},
         {"the same file twice", {{"/p/a.bmp"}, {"/p/a.bmp"}}, {"/p/a.bmp", "/p/a.bmp"}},
-        {"a cancelled choice", {{}}, {}},
+        {"a cancelled choice: OK on the empty list", {{}}, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         ScriptedChooser chooser(c.runs);
-        CDorvaluneDlg dialog;
         std::vector<std::string> listed;
-        RunWithScript([&] { return dialog.DoModal(); },
-                      [&] {
-                          for (size_t i = 0; i < c.runs.size(); ++i)
-                              ClickAddBitmaps(dialog.GetSafeHwnd());
-                          listed = Listed(dialog.GetSafeHwnd());
-                          EndDialog(dialog.GetSafeHwnd(), IDCANCEL);
-                      });
+        const INT_PTR result = RunDialog([&](HWND hWnd) {
+            for (size_t i = 0; i < c.runs.size(); ++i)
+                ClickAddBitmaps(hWnd);
+            listed = Listed(hWnd);
+            ClickWithMouse(GetDlgItem(hWnd, IDOK));
+        });
+        EXPECT_EQ(result, IDOK);
         EXPECT_EQ(listed, c.listed);
-        ASSERT_EQ(chooser.Asked().size(), c.runs.size());
-        // The open-file dialog as the command sets it up.
-        for (const ScriptedChooser::Request& asked : chooser.Asked()) {
-            EXPECT_EQ(asked.bufferSize, 266240u);
-            EXPECT_EQ(asked.flags & 0xFFFF, 0x1204u);  // hide read-only, several files, must exist
-            EXPECT_EQ(asked.filter, std::string("Bitmaps *.bmp\0*.bmp\0\0", 21));
-            EXPECT_EQ(asked.defaultExtension, "bmp");
-            EXPECT_EQ(asked.firstCharacter, '\0');  // the name field opens empty
+        EXPECT_EQ(g_shrunk, c.listed);
+        // Bitmaps offered; several files, which must exist; no read-only box.
+        for (const auto& [flags, filter] : chooser.m_asked) {
+            EXPECT_EQ(flags & 0x1204, 0x1204u);
+            EXPECT_EQ(filter, std::string("Bitmaps *.bmp\0*.bmp\0\0", 21));
         }
     }
 }
 
-TEST_F(MainDialogTest, TheDialogCarriesTheApplicationIconAndOffersItForDragging) {
-    Run([this](HWND hWnd, unsigned long xWindow) {
-        const HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP_ICON));
-        ASSERT_NE(icon, nullptr);
-        EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(hWnd, WM_QUERYDRAGICON, 0, 0)), icon);
-        // Both icon slots filled: 32 and 16 pixels.
-        const std::string property =
-            RunCommand("xprop -id " + std::to_string(xWindow) + " _NET_WM_ICON");
-        EXPECT_NE(property.find("Icon (32 x 32)"), std::string::npos) << property.substr(0, 200);
-        EXPECT_NE(property.find("Icon (16 x 16)"), std::string::npos) << property.substr(0, 200);
-        SendKeys(xWindow, "Escape");
-    });
-}
-
-TEST_F(MainDialogTest, AFrameworkExceptionInTheRunIsReportedAndLeavesTheDialogOpen) {
+TEST(MainDialogTest, AFrameworkExceptionInTheRunIsReportedAndLeavesTheDialogOpen) {
     CWinApp app("dorvalune-exception-test");
-    ScriptedChooser chooser(Answers{{"/p/a.bmp", "/p/b.bmp", "/p/c.bmp"}});
-    FailShrinkingWithMemoryException("/p/b.bmp");
+    g_failing = "/p/b.bmp";
     std::string reported;
     bool stillOpen = false;
-    const INT_PTR result = Run([&](HWND hWnd, unsigned long xWindow) {
+    ScriptedChooser chooser(Answers{{"/p/a.bmp", "/p/b.bmp", "/p/c.bmp"}});
+    const INT_PTR result = RunDialog([&](HWND hWnd) {
         ClickAddBitmaps(hWnd);
         // The framework's message box blocks the run; a timer answers it.
         wxTimer answer;
@@ -266,39 +112,56 @@ TEST_F(MainDialogTest, AFrameworkExceptionInTheRunIsReportedAndLeavesTheDialogOp
             if (reported.empty())
                 return;
             answer.Stop();
-            RunCommand("timeout 10 xdotool windowfocus " + reported.substr(0, reported.find('\n')) +
-                       " sleep 0.1 key Return");
+            SendKeys(std::stoul(reported), "Return");
         });
         answer.Start(200);
         ClickWithMouse(GetDlgItem(hWnd, IDOK));
         PumpUntil([&] { return !answer.IsRunning(); });
         PumpFor(300);
-        stillOpen = Window(hWnd)->IsShown();
-        SendKeys(xWindow, "Escape");
+        stillOpen = WindowFromHwnd(hWnd)->IsShown();
+        EndDialog(hWnd, IDCANCEL);
     });
+    g_failing.clear();
     EXPECT_FALSE(reported.empty()) << "no message box appeared";
     EXPECT_TRUE(stillOpen);
     EXPECT_EQ(result, IDCANCEL);
     // The run stopped at the failing entry; later entries were not processed.
-    EXPECT_EQ(ShrunkPaths(), (std::vector<std::string>{"/p/a.bmp", "/p/b.bmp"}));
+    EXPECT_EQ(g_shrunk, (std::vector<std::string>{"/p/a.bmp", "/p/b.bmp"}));
 }
 
-TEST_F(MainDialogTest, AScreenshotShowsTheDialogWithThreeListedFiles) {
+TEST(MainDialogTest, TheScreenShowsTheListWhiteWithItsFilesWhereTheTemplatePutsIt) {
     ScriptedChooser chooser(
-        Answers{{"/home/user/pictures/holiday.bmp", "/home/user/pictures/Beach.bmp",
-                 "/home/user/scans/a-very-long-file-name-that-is-wider-than-the-list-"
-                 "box-and-is-cut-off.bmp"}});
-    const std::string shot = std::string(DORVALUNE_BUILD_DIR) + "/dialog.png";
-    std::remove(shot.c_str());
-    Run([&](HWND hWnd, unsigned long xWindow) {
+        Answers{{"/home/user/pictures/holiday.bmp", "/home/user/pictures/Beach.bmp"}});
+    RunDialog([](HWND hWnd) {
         ClickAddBitmaps(hWnd);
         PumpFor(500);
-        RunCommand("import -window root " + shot);
-        SendKeys(xWindow, "Escape");
+        wxWindow* dialog = WindowFromHwnd(hWnd);
+        const wxPoint origin = dialog->ClientToScreen(wxPoint(0, 0));
+        const wxSize size = dialog->GetClientSize();
+        Display* display = XOpenDisplay(nullptr);
+        ASSERT_NE(display, nullptr);
+        XImage* shot = XGetImage(display, DefaultRootWindow(display), origin.x, origin.y, size.x,
+                                 size.y, AllPlanes, ZPixmap);
+        ASSERT_NE(shot, nullptr);
+        // A point given in the template's dialog units (236 x 124 for the
+        // whole dialog); the list is at 7, 7 and 222 x 90.
+        auto at = [&](int x, int y) {
+            return XGetPixel(shot, x * size.x / 236, y * size.y / 124) & 0xFFFFFF;
+        };
+        unsigned long darkest = 0xFFFFFF;
+        for (int y = 9; y < 30; ++y) {  // the two file names, in the list's first rows
+            for (int x = 9; x < 120; ++x)
+                darkest = std::min(darkest, at(x, y));
+        }
+        EXPECT_LT(darkest, 0x404040u) << "no text in the list";
+        for (int x = 12; x < 226; x += 20) {  // below the names
+            EXPECT_EQ(at(x, 85), 0xFFFFFFu) << "list at " << x << ", 85";
+        }
+        // Left of the list and below it lies the dialog's own grey.
+        EXPECT_NE(at(3, 50), 0xFFFFFFu);
+        EXPECT_NE(at(60, 110), 0xFFFFFFu);
+        XDestroyImage(shot);
+        XCloseDisplay(display);
+        EndDialog(hWnd, IDCANCEL);
     });
-    FILE* file = std::fopen(shot.c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    std::fclose(file);
 }
-
-}  // namespace
