@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <regex>
 #include <set>
 #include <string>
@@ -74,22 +75,14 @@ void WriteText(const std::string& path, const std::string& text) {
     WriteFileBytes(path, Bytes(text.begin(), text.end()));
 }
 
-// Every name under the folder with its kind and bytes.
+// Every name under the folder with its bytes.
 std::string Snapshot(const std::string& folder) {
-    std::set<std::string> entries;
+    std::string all;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        const std::string name = entry.path().lexically_relative(folder).string();
-        if (entry.is_directory()) {
-            entries.insert(name + "/");
-        } else {
-            const Bytes bytes = ReadFileBytes(entry.path().string());
-            entries.insert(name + "=" + std::string(bytes.begin(), bytes.end()));
-        }
+        const Bytes bytes = entry.is_directory() ? Bytes() : ReadFileBytes(entry.path().string());
+        all += entry.path().string() + "=" + std::string(bytes.begin(), bytes.end()) + "\n";
     }
-    std::string joined;
-    for (const std::string& entry : entries)
-        joined += entry + "\n";
-    return joined;
+    return all;
 }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -174,7 +167,6 @@ TEST(ScriptOptionsTest, DryRunsSayWhatTheRealRunsDoAndTouchNothing) {
                   real.out);
         EXPECT_EQ(Replace(dry.err, "would pass over", "passed over"), real.err);
         EXPECT_EQ(real.status, 1);
-        EXPECT_NE(real.err, "");
     }
 }
 
@@ -182,17 +174,17 @@ TEST(ScriptOptionsTest, UndoRenamesEachBackupOverItsFile) {
     TempFolder folder;
     const std::string dir = folder.Path();
     ::mkdir(folder.File("sub").c_str(), 0700);
-    for (const std::string name : {"a.bmp", "gone.bmp", "linked.bmp", "none.bmp", "sub/d.bmp"})
+    std::map<std::string, Bytes> originals;
+    for (const char* name :
+         {"a.bmp", "gone.bmp", "linked.bmp", "none.bmp", "sub/d.bmp", "dir.bmp"}) {
         MakeBitmap(folder.File(name), 12, 10);
-    const Bytes original = ReadFileBytes(folder.File("a.bmp"));
+        originals[name] = ReadFileBytes(folder.File(name));
+    }
     ASSERT_EQ(Companion({"a.bmp", "gone.bmp", "sub/d.bmp"}, dir).status, 0);
     ::unlink(folder.File("gone.bmp").c_str());
     // A job stopped between keeping the original and replacing the file.
     ::link(folder.File("linked.bmp").c_str(), folder.File("oldlinked.bmp").c_str());
     ::mkdir(folder.File("olddir.bmp").c_str(), 0700);
-    MakeBitmap(folder.File("dir.bmp"), 4, 4);
-    const Bytes none = ReadFileBytes(folder.File("none.bmp"));
-    const Bytes notUndone = ReadFileBytes(folder.File("dir.bmp"));
 
     const Outcome run = Companion({"--undo", "-j1", "a.bmp", "gone.bmp", "linked.bmp", "sub/d.bmp",
                                    "none.bmp", "dir.bmp", ""},
@@ -207,14 +199,8 @@ TEST(ScriptOptionsTest, UndoRenamesEachBackupOverItsFile) {
               "passed over : no backup (old)\n");
     EXPECT_EQ(ListFolder(dir), "a.bmp dir.bmp gone.bmp linked.bmp none.bmp olddir.bmp sub");
     EXPECT_EQ(ListFolder(folder.File("sub")), "d.bmp");
-    EXPECT_EQ(ReadFileBytes(folder.File("a.bmp")), original);
-    for (const std::string name : {"gone.bmp", "sub/d.bmp", "linked.bmp"}) {
-        CDibImage restored;
-        ASSERT_EQ(restored.Load(folder.File(name).c_str()), S_OK) << name;
-        EXPECT_EQ(restored.width(), 12) << name;
-    }
-    EXPECT_EQ(ReadFileBytes(folder.File("none.bmp")), none);
-    EXPECT_EQ(ReadFileBytes(folder.File("dir.bmp")), notUndone);
+    for (const auto& [name, bytes] : originals)
+        EXPECT_EQ(ReadFileBytes(folder.File(name)), bytes) << name;
 }
 
 TEST(ScriptOptionsTest, ListedPathsAreTakenWhereTheListStands) {
@@ -278,32 +264,26 @@ TEST(ScriptOptionsTest, OneLogKeepsTheOrderOfTheWork) {
 }
 
 TEST(ScriptOptionsTest, TheManualPageListsTheOptionsTheHelpLists) {
-    // The option spellings of a line, font changes and escaped dashes taken out.
-    const std::regex spelling("(^|[ ,\"])(--?[a-z0-9][a-z0-9-]*(=[A-Z]+)?)");
-    auto spellings = [&](std::string line, std::set<std::string>& into) {
-        line = std::regex_replace(Replace(line, "\\-", "-"), std::regex("\\\\f[BIRP]"), "");
-        for (std::sregex_iterator at(line.begin(), line.end(), spelling), end; at != end; ++at)
-            into.insert((*at)[2].str());
+    // The option spellings in the first group of each matching line, with
+    // the page's escaped dashes and font changes taken out.
+    auto spellings = [](std::string text, const std::regex& entry) {
+        text = std::regex_replace(Replace(text, "\\-", "-"), std::regex("\\\\f[BIRP]"), "");
+        const std::regex spelling("(^|[ ,\"])(--?[a-z0-9][a-z0-9-]*(=[A-Z]+)?)");
+        std::set<std::string> found;
+        for (std::sregex_iterator at(text.begin(), text.end(), entry), end; at != end; ++at) {
+            const std::string line = (*at)[1].str();
+            for (std::sregex_iterator s(line.begin(), line.end(), spelling), none; s != none; ++s)
+                found.insert((*s)[2].str());
+        }
+        return found;
     };
-    std::set<std::string> help;
     TempFolder folder;
-    const Outcome run = Companion({"--help"}, folder.Path());
-    const std::regex optionLine("^ {2,6}-[^ ].*?(?=  |$)");
-    std::smatch match;
-    for (size_t start = 0, end; start < run.out.size(); start = end + 1) {
-        end = run.out.find('\n', start);
-        const std::string line = run.out.substr(start, end - start);
-        if (std::regex_search(line, match, optionLine))
-            spellings(match.str(), help);
-    }
+    const std::set<std::string> help = spellings(Companion({"--help"}, folder.Path()).out,
+                                                 std::regex("\n {2,6}(-[^\n]*?)(  |\n)"));
     const Bytes page = ReadFileBytes(DORVALUNE_SOURCE_DIR "/docs/man/dorvalune-shrink.1");
-    const std::string text(page.begin(), page.end());
-    const size_t options = text.find(".SH OPTIONS\n");
-    ASSERT_NE(options, std::string::npos);
-    std::set<std::string> manual;
-    for (size_t at = text.find(".TP\n", options); at < text.find(".SH ", options + 1);
-         at = text.find(".TP\n", at + 1))
-        spellings(text.substr(at + 4, text.find('\n', at + 4) - at - 4), manual);
+    std::string text(page.begin(), page.end());
+    text = text.substr(text.find(".SH OPTIONS\n"));
+    text = text.substr(0, text.find("\n.SH ", 1));
     EXPECT_GE(help.size(), 14u);
-    EXPECT_EQ(manual, help);
+    EXPECT_EQ(spellings(text, std::regex("\\.TP\n([^\n]*)")), help);
 }
