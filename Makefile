@@ -64,6 +64,7 @@ format:
 PREFIX ?= /usr/local
 
 install: build
+	cmake --build build -j $(JOBS) --target dorvalune_man_pages dorvalune_icon_pngs
 	cmake --install build --prefix $(PREFIX)
 
 # A build folder of its own, for /usr, without tests or benchmarks.
