@@ -5,6 +5,9 @@
 # make compare - the whole job against GraphicsMagick, ImageMagick and libvips
 # make fuzz    - the libFuzzer targets (clang)
 # make format  - check that every source follows .clang-format
+# make install - build, then install the programs, manual pages, desktop entry
+#                and icons under PREFIX (default /usr/local)
+# make package - the Debian package dorvalune_<version>_<arch>.deb in build-package/
 #
 # CMAKE_FLAGS adds options to every configuration (CI: -DDORVALUNE_WERROR=ON).
 # A build folder is configured again only when one of its options changes.
@@ -13,7 +16,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 RELEASE = -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 
-.PHONY: build run test asan bench compare fuzz format clean
+.PHONY: build run test asan bench compare fuzz format install package clean
 
 # The programs only: no GoogleTest or benchmark library needed.
 build:
@@ -58,5 +61,18 @@ format:
 	@scripts/install-deps format
 	git ls-files '*.cpp' '*.h' '*.c' | grep -v '^tests/data/' | xargs clang-format --dry-run --Werror
 
+PREFIX ?= /usr/local
+
+install: build
+	cmake --build build -j $(JOBS) --target dorvalune_man_pages dorvalune_icon_pngs
+	cmake --install build --prefix $(PREFIX)
+
+# A build folder of its own, for /usr, without tests or benchmarks.
+package:
+	@scripts/install-deps build package
+	@scripts/configure build-package -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DDORVALUNE_TESTS=OFF -DDORVALUNE_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build build-package -j $(JOBS) --target package
+
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz build-package

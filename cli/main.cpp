@@ -1,11 +1,16 @@
 // dorvalune-shrink: the file job of the window, for scripts. Reports what it
 // did with every file and sets the exit status accordingly.
+#include <getopt.h>
+
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "cli/FileList.h"
 #include "cli/ParallelJobs.h"
+#include "cli/RestoreOriginal.h"
 #include "platform/win32/LastError.h"
 #include "res/Version.h"
 #include "shrink/ShrinkFile.h"
@@ -17,23 +22,44 @@ constexpr int kSomePassedOver = 1;
 constexpr int kUsageError = 2;
 
 const char kUsage[] =
-    "Usage: dorvalune-shrink [--quiet] [--jobs N] [--] FILE...\n"
+    "Usage: dorvalune-shrink [OPTION]... [--] FILE...\n"
     "Halves the width and height of each image FILE in place. The original is\n"
     "kept beside it with \"old\" in front of its name; the half-size image is\n"
     "written under FILE in the format its extension names. The colour red 255,\n"
     "green 0, blue 128 is treated as transparent.\n"
     "\n"
-    "  --quiet     report only the files that were passed over\n"
-    "  --jobs N    shrink up to N files at once (default: one per processor,\n"
-    "              four per processor when every file is under 4 MiB)\n"
-    "  --help      show this text\n"
-    "  --version   show the version\n"
+    "  -q, --quiet             report only the files that were passed over\n"
+    "  -j, --jobs N, --jobs=N  work on up to N files at once (default: one per\n"
+    "                          processor, four per processor when every file\n"
+    "                          is under 4 MiB)\n"
+    "  -n, --dry-run           make every check and report what would be done;\n"
+    "                          write, rename and leave nothing\n"
+    "      --undo              put each FILE's original back: its backup is\n"
+    "                          renamed over FILE\n"
+    "      --files-from LIST, --files-from=LIST\n"
+    "                          also take the paths listed in LIST, one a line\n"
+    "                          (\"-\": standard input), where the option stands\n"
+    "  -0, --null              the lists hold paths ended by NUL bytes, as from\n"
+    "                          find -print0\n"
+    "  -h, --help              show this text\n"
+    "      --version           show the version\n"
     "\n"
-    "File names are reported with control characters and backslashes escaped as\n"
-    "in C (\\n, \\\\, \\x01).\n"
+    "Short options combine (-nq) and take their value attached or apart (-j4,\n"
+    "-j 4); long options may be shortened to any unambiguous start (--dry).\n"
+    "After --, every argument is a FILE.\n"
     "\n"
-    "Exit status: 0 when every file was shrunk, 1 when any was passed over,\n"
-    "2 for a usage error.\n";
+    "Each file gets one line as it ends, on standard output when it was done,\n"
+    "on standard error when it was passed over: with --jobs above 1, in the\n"
+    "order in which files end. File names are reported with control characters\n"
+    "and backslashes escaped as in C (\\n, \\\\, \\x01).\n"
+    "\n"
+    "Exit status: 0 when every file was done, 1 when any was passed over,\n"
+    "2 for a usage error (then no file is touched).\n";
+
+// After a usage error, on standard error.
+const char kTryHelp[] =
+    "Usage: dorvalune-shrink [OPTION]... [--] FILE...\n"
+    "Try 'dorvalune-shrink --help' for more.\n";
 
 // A name on one line of the report: control characters and backslashes
 // escaped as in C, so that a newline in a name cannot start a false line.
@@ -86,14 +112,17 @@ const char* DescribeError(DWORD error) {
     }
 }
 
-// One line per file: what became of it, on stdout when shrunk, else on stderr.
-void Report(const CString& path, const ShrinkReport& report, bool quiet) {
+// One line per file: what became of it, on stdout when done, else on stderr.
+// Called as each file ends, one line at a time; stdout is line-buffered, so
+// that both streams into one file or pipe keep the order of the work.
+void Report(const CString& path, const ShrinkReport& report, bool quiet, bool dryRun) {
     if (report.outcome == ShrinkOutcome::Shrunk) {
         if (!quiet) {
-            std::printf("shrunk %s %ldx%ld -> %ldx%ld, original kept as %s\n",
-                        Printable(path.GetString()).c_str(), static_cast<long>(report.width),
-                        static_cast<long>(report.height), static_cast<long>(report.newWidth),
-                        static_cast<long>(report.newHeight), BaseName(report.backupName).c_str());
+            std::printf("%s %s %ldx%ld -> %ldx%ld, original kept as %s\n",
+                        dryRun ? "would shrink" : "shrunk", Printable(path.GetString()).c_str(),
+                        static_cast<long>(report.width), static_cast<long>(report.height),
+                        static_cast<long>(report.newWidth), static_cast<long>(report.newHeight),
+                        BaseName(report.backupName).c_str());
         }
         return;
     }
@@ -101,9 +130,25 @@ void Report(const CString& path, const ShrinkReport& report, bool quiet) {
                                 report.outcome == ShrinkOutcome::CannotWrite
                             ? DescribeError(report.error)
                             : nullptr;
-    std::fprintf(stderr, "passed over %s: %s%s%s%s\n", Printable(path.GetString()).c_str(),
-                 DescribeOutcome(report.outcome), cause ? " (" : "", cause ? cause : "",
-                 cause ? ")" : "");
+    std::fprintf(stderr, "%s %s: %s%s%s%s\n", dryRun ? "would pass over" : "passed over",
+                 Printable(path.GetString()).c_str(), DescribeOutcome(report.outcome),
+                 cause ? " (" : "", cause ? cause : "", cause ? ")" : "");
+}
+
+void ReportRestore(const CString& path, const RestoreReport& report, bool quiet, bool dryRun) {
+    if (report.outcome == RestoreOutcome::Restored) {
+        if (!quiet) {
+            std::printf("%s %s from %s\n", dryRun ? "would restore" : "restored",
+                        Printable(path.GetString()).c_str(), BaseName(report.backupName).c_str());
+        }
+        return;
+    }
+    const char* cause = report.outcome == RestoreOutcome::CannotRestore
+                            ? DescribeError(report.error)
+                            : BaseName(report.backupName).c_str();
+    std::fprintf(stderr, "%s %s: %s%s%s%s\n", dryRun ? "would pass over" : "passed over",
+                 Printable(path.GetString()).c_str(), DescribeRestoreOutcome(report.outcome),
+                 cause ? " (" : "", cause ? cause : "", cause ? ")" : "");
 }
 
 bool ParseJobs(const char* text, unsigned& jobs) {
@@ -118,51 +163,132 @@ bool ParseJobs(const char* text, unsigned& jobs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    enum LongOnly { kUndo = 256, kFilesFrom, kVersion };
+    static const option kOptions[] = {{"quiet", no_argument, nullptr, 'q'},
+                                      {"jobs", required_argument, nullptr, 'j'},
+                                      {"dry-run", no_argument, nullptr, 'n'},
+                                      {"undo", no_argument, nullptr, kUndo},
+                                      {"files-from", required_argument, nullptr, kFilesFrom},
+                                      {"null", no_argument, nullptr, '0'},
+                                      {"help", no_argument, nullptr, 'h'},
+                                      {"version", no_argument, nullptr, kVersion},
+                                      {nullptr, 0, nullptr, 0}};
     bool quiet = false;
+    bool dryRun = false;
+    bool undo = false;
+    bool nulSeparated = false;
     unsigned jobs = 0;  // not given
+    // Paths and lists in the order given; the lists are read once every
+    // option is known, as --null applies to all of them.
+    struct Source {
+        const char* name;
+        bool isList;
+    };
+    std::vector<Source> sources;
+
+    // "-" first: paths come back in their place among the options (as the
+    // argument of option 1); ":" first after it: a missing value is ':'.
+    opterr = 0;
+    int option;
+    while ((option = getopt_long(argc, argv, "-:qj:n0h", kOptions, nullptr)) != -1) {
+        switch (option) {
+            case 1:
+                sources.push_back({optarg, false});
+                break;
+            case 'q':
+                quiet = true;
+                break;
+            case 'j':
+                if (!ParseJobs(optarg, jobs)) {
+                    std::fprintf(stderr,
+                                 "dorvalune-shrink: --jobs needs a number from 1 to 1024\n");
+                    return kUsageError;
+                }
+                break;
+            case 'n':
+                dryRun = true;
+                break;
+            case kUndo:
+                undo = true;
+                break;
+            case kFilesFrom:
+                sources.push_back({optarg, true});
+                break;
+            case '0':
+                nulSeparated = true;
+                break;
+            case 'h':
+                std::fputs(kUsage, stdout);
+                return kAllShrunk;
+            case kVersion:
+                std::puts("dorvalune-shrink " DORVALUNE_VERSION_TEXT);
+                return kAllShrunk;
+            case ':':
+                std::fprintf(stderr, "dorvalune-shrink: %s\n%s",
+                             optopt == 'j' ? "--jobs needs a number from 1 to 1024"
+                                           : "--files-from needs a list file",
+                             kTryHelp);
+                return kUsageError;
+            default: {
+                const char* arg = argv[optind - 1];
+                if (std::strncmp(arg, "--", 2) == 0 && optopt != 0) {
+                    const std::string name(arg, std::strcspn(arg, "="));
+                    std::fprintf(stderr, "dorvalune-shrink: %s takes no value\n%s", name.c_str(),
+                                 kTryHelp);
+                } else if (std::strncmp(arg, "--", 2) == 0) {
+                    std::fprintf(stderr, "dorvalune-shrink: unknown option %s\n%s",
+                                 Printable(arg).c_str(), kTryHelp);
+                } else {
+                    std::fprintf(
+                        stderr, "dorvalune-shrink: unknown option -%s\n%s",
+                        Printable(std::string(1, static_cast<char>(optopt)).c_str()).c_str(),
+                        kTryHelp);
+                }
+                return kUsageError;
+            }
+        }
+    }
+    for (int i = optind; i < argc; ++i)
+        sources.push_back({argv[i], false});
+
     std::vector<CString> files;
-    bool options = true;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (options && std::strcmp(arg, "--") == 0) {
-            options = false;
-        } else if (options && std::strcmp(arg, "--help") == 0) {
-            std::fputs(kUsage, stdout);
-            return kAllShrunk;
-        } else if (options && std::strcmp(arg, "--version") == 0) {
-            std::puts("dorvalune-shrink " DORVALUNE_VERSION_TEXT);
-            return kAllShrunk;
-        } else if (options && std::strcmp(arg, "--quiet") == 0) {
-            quiet = true;
-        } else if (options && std::strcmp(arg, "--jobs") == 0) {
-            if (i + 1 >= argc || !ParseJobs(argv[++i], jobs)) {
-                std::fprintf(stderr, "dorvalune-shrink: --jobs needs a number from 1 to 1024\n");
-                return kUsageError;
-            }
-        } else if (options && std::strncmp(arg, "--jobs=", 7) == 0) {
-            if (!ParseJobs(arg + 7, jobs)) {
-                std::fprintf(stderr, "dorvalune-shrink: --jobs needs a number from 1 to 1024\n");
-                return kUsageError;
-            }
-        } else if (options && arg[0] == '-' && arg[1] != '\0') {
-            std::fprintf(stderr, "dorvalune-shrink: unknown option %s\n%s", arg, kUsage);
+    for (const Source& source : sources) {
+        std::string error;
+        if (!source.isList) {
+            files.emplace_back(source.name);
+        } else if (!ReadFileList(source.name, nulSeparated, files, error)) {
+            std::fprintf(stderr, "dorvalune-shrink: cannot read the list %s: %s\n",
+                         Printable(source.name).c_str(), error.c_str());
             return kUsageError;
-        } else {
-            files.emplace_back(arg);
         }
     }
     if (files.empty()) {
-        std::fputs(kUsage, stderr);
+        // An empty list is no mistake: nothing to do.
+        for (const Source& source : sources) {
+            if (source.isList)
+                return kAllShrunk;
+        }
+        std::fputs(kTryHelp, stderr);
         return kUsageError;
     }
 
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (jobs == 0)
         jobs = DefaultJobCount(files);
-    bool allShrunk = true;
-    RunInParallel(files, jobs, [&](const CString& path, const ShrinkReport& report) {
-        Report(path, report, quiet);
-        if (report.outcome != ShrinkOutcome::Shrunk)
-            allShrunk = false;
+    std::mutex reporting;
+    bool allDone = true;
+    RunInParallel(files, jobs, [&](const CString& path) {
+        if (undo) {
+            const RestoreReport report = RestoreOriginal(path, dryRun);
+            std::lock_guard<std::mutex> lock(reporting);
+            ReportRestore(path, report, quiet, dryRun);
+            allDone = allDone && report.outcome == RestoreOutcome::Restored;
+        } else {
+            const ShrinkReport report = dryRun ? CheckShrinkFile(path) : ShrinkFileWithReport(path);
+            std::lock_guard<std::mutex> lock(reporting);
+            Report(path, report, quiet, dryRun);
+            allDone = allDone && report.outcome == ShrinkOutcome::Shrunk;
+        }
     });
-    return allShrunk ? kAllShrunk : kSomePassedOver;
+    return allDone ? kAllShrunk : kSomePassedOver;
 }

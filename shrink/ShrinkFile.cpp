@@ -81,16 +81,16 @@ CString BackupNameFor(const CString& path) {
     return backupName;
 }
 
-ShrinkReport ShrinkFileWithReport(const CString& path) {
-    ShrinkReport report;
-    CDibImage source;
-    CDibImage destination;
+namespace {
 
+// The checks before anything is touched: false, with the outcome in the
+// report, when the file is passed over.
+bool LoadAndCheck(const CString& path, CDibImage& source, ShrinkReport& report) {
     SetLastError(ERROR_SUCCESS);
     if (FAILED(source.Load(path))) {
         report.error = GetLastError();
         report.outcome = LoadFailure(report.error);
-        return report;
+        return false;
     }
     report.width = source.width();
     report.height = source.height();
@@ -100,12 +100,29 @@ ShrinkReport ShrinkFileWithReport(const CString& path) {
     // Passed over before anything is touched: nothing could be written.
     if (report.newWidth == 0 || report.newHeight == 0) {
         report.outcome = ShrinkOutcome::TooSmall;
-        return report;
+        return false;
     }
     if (!HasEncoderForPath(path)) {
         report.outcome = ShrinkOutcome::NoEncoder;
-        return report;
+        return false;
     }
+    return true;
+}
+
+// The folder a path names a file in, with its '/' ("./" for a bare name).
+CString FolderOf(const CString& path) {
+    const int slash = path.ReverseFind('/');
+    return slash < 0 ? CString("./") : path.Left(slash + 1);
+}
+
+}  // namespace
+
+ShrinkReport ShrinkFileWithReport(const CString& path) {
+    ShrinkReport report;
+    CDibImage source;
+    CDibImage destination;
+    if (!LoadAndCheck(path, source, report))
+        return report;
 
     const Backup backup = KeepOriginal(path, report.backupName, report.error);
     if (backup == Backup::None) {
@@ -125,6 +142,39 @@ ShrinkReport ShrinkFileWithReport(const CString& path) {
     if (FAILED(destination.Save(path, GUID_NULL))) {
         report.error = GetLastError();
         UndoBackup(backup, path, report.backupName);
+        report.outcome = ShrinkOutcome::CannotWrite;
+        return report;
+    }
+    report.outcome = ShrinkOutcome::Shrunk;
+    return report;
+}
+
+ShrinkReport CheckShrinkFile(const CString& path) {
+    ShrinkReport report;
+    CDibImage source;
+    if (!LoadAndCheck(path, source, report))
+        return report;
+    // What the backup's hard link or rename and the writing of the new image
+    // would meet. Where the system refuses a hard link to another user's
+    // file that the caller may not write, the job renames it instead and can
+    // then write a new file; the check reports it as not writable.
+    if (GetFileAttributesA(report.backupName) != INVALID_FILE_ATTRIBUTES) {
+        report.outcome = ShrinkOutcome::BackupExists;
+        return report;
+    }
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+        report.error = GetLastError();
+        report.outcome = ShrinkOutcome::BackupFailed;
+        return report;
+    }
+    const DWORD folder = GetFileAttributesA(FolderOf(path));
+    if (folder == INVALID_FILE_ATTRIBUTES || (folder & FILE_ATTRIBUTE_READONLY) != 0) {
+        report.error = folder == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_ACCESS_DENIED;
+        report.outcome = ShrinkOutcome::BackupFailed;
+        return report;
+    }
+    if ((GetFileAttributesA(path) & FILE_ATTRIBUTE_READONLY) != 0) {
+        report.error = ERROR_ACCESS_DENIED;
         report.outcome = ShrinkOutcome::CannotWrite;
         return report;
     }

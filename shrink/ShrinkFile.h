@@ -36,6 +36,11 @@ CString BackupNameFor(const CString& path);
 // The job, reporting what it did.
 ShrinkReport ShrinkFileWithReport(const CString& path);
 
+// Every check the job makes before it touches anything, and what the job
+// would meet when it makes the backup and writes the new image; nothing is
+// written. The outcome is Shrunk when the job would shrink the file.
+ShrinkReport CheckShrinkFile(const CString& path);
+
 // The job as the batch run calls it: the outcome is not looked at.
 void ShrinkFile(const CString& path);
 

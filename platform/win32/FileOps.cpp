@@ -1,8 +1,14 @@
 #include "platform/win32/FileOps.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "platform/win32/Host.h"
 #include "platform/win32/LastError.h"
@@ -56,6 +62,69 @@ BOOL MoveFileA(LPCSTR existingName, LPCSTR newName) {
     // A file system without hard links either (EPERM, ENOTSUP) gets no
     // rename at all rather than one that might overwrite.
     return Fail(errno, existingName);
+}
+
+namespace {
+
+// The folder part of a name, resolved: "" when it cannot be.
+std::string ResolvedFolder(const char* name) {
+    const char* slash = std::strrchr(name, '/');
+    const std::string folder = slash == nullptr ? "." : std::string(name, slash - name + 1);
+    char resolved[PATH_MAX];
+    return ::realpath(folder.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
+}
+
+// Whether two names are one entry of one folder ("a" and "./a").
+bool SameEntry(const char* first, const char* second) {
+    const char* firstBase = std::strrchr(first, '/');
+    const char* secondBase = std::strrchr(second, '/');
+    firstBase = firstBase != nullptr ? firstBase + 1 : first;
+    secondBase = secondBase != nullptr ? secondBase + 1 : second;
+    if (std::strcmp(firstBase, secondBase) != 0)
+        return false;
+    const std::string folder = ResolvedFolder(first);
+    return !folder.empty() && folder == ResolvedFolder(second);
+}
+
+}  // namespace
+
+BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
+    if (flags == 0)
+        return MoveFileA(existingName, newName);
+    if (existingName == nullptr || newName == nullptr || flags != MOVEFILE_REPLACE_EXISTING) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    struct stat existing;
+    struct stat replaced;
+    const bool sameFile = lstat(existingName, &existing) == 0 && lstat(newName, &replaced) == 0 &&
+                          existing.st_dev == replaced.st_dev && existing.st_ino == replaced.st_ino;
+    if (host::Rename(existingName, newName) != 0)
+        return Fail(errno, existingName);
+    // rename() leaves two links to one file as they are.
+    if (sameFile && !SameEntry(existingName, newName) && host::Unlink(existingName) != 0) {
+        SetLastError(Win32ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+DWORD GetFileAttributesA(LPCSTR name) {
+    if (name == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    struct stat info;
+    if (lstat(name, &info) != 0) {
+        SetLastError(Win32ErrorFromErrno(errno));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    if (S_ISLNK(info.st_mode))
+        return FILE_ATTRIBUTE_REPARSE_POINT;
+    DWORD attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : 0;
+    if (faccessat(AT_FDCWD, name, W_OK, AT_EACCESS) != 0)
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
 }
 
 BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, void* securityAttributes) {

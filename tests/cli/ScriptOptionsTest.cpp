@@ -1,0 +1,289 @@
+// The companion's options for scripts (--dry-run, --undo, --files-from with
+// --null), their spellings, the order of its log, and its manual page, run on
+// real files in a temporary folder.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "image/CDibImage.h"
+#include "tests/support/TempFolder.h"
+#include "tests/support/TestFiles.h"
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+// Runs the companion in folder, standard input from the file `input` there
+// when given; with `together`, standard error goes into `out` as well.
+Outcome Companion(const std::vector<std::string>& args, const std::string& folder,
+                  const std::string& input = "", bool together = false) {
+    std::string command = "cd " + Quoted(folder) + " && " + Quoted(DORVALUNE_SHRINK_BINARY);
+    for (const std::string& arg : args)
+        command += " " + Quoted(arg);
+    if (!input.empty())
+        command += " <" + Quoted(input);
+    const std::string errFile = folder + ".err";
+    command += together ? " 2>&1" : " 2>" + Quoted(errFile);
+    Outcome run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        run.out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err(errFile);
+    run.err.assign(std::istreambuf_iterator<char>(err), std::istreambuf_iterator<char>());
+    std::remove(errFile.c_str());
+    return run;
+}
+
+void MakeBitmap(const std::string& path, LONG width, LONG height) {
+    CDibImage image;
+    ASSERT_TRUE(image.Create(width, height, 24, BI_RGB, nullptr, 0));
+    for (LONG y = 0; y < height; ++y) {
+        for (LONG x = 0; x < width; ++x)
+            image.SetPixel(x, y, RGB(x * 9, y * 7, 3));
+    }
+    ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+    WriteFileBytes(path, Bytes(text.begin(), text.end()));
+}
+
+// Every name under the folder with its bytes.
+std::string Snapshot(const std::string& folder) {
+    std::string all;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        const Bytes bytes = entry.is_directory() ? Bytes() : ReadFileBytes(entry.path().string());
+        all += entry.path().string() + "=" + std::string(bytes.begin(), bytes.end()) + "\n";
+    }
+    return all;
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+}  // namespace
+
+TEST(ScriptOptionsTest, EverySpellingWorksAndUsageErrorsTouchNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+        bool shrinks;
+    };
+    const Case cases[] = {
+        {{"-h"}, 0, "Usage: dorvalune-shrink", false},
+        {{"--help"}, 0, "-j, --jobs N, --jobs=N", false},
+        {{"-j2", "a.bmp"}, 0, "shrunk a.bmp 8x6 -> 4x3", true},
+        {{"-j", "2", "a.bmp"}, 0, "shrunk a.bmp", true},
+        {{"--jobs=2", "--", "a.bmp"}, 0, "shrunk a.bmp", true},
+        {{"-qj2", "a.bmp"}, 0, "", true},
+        {{"-nq", "a.bmp", "tiny.bmp"}, 1, "would pass over tiny.bmp: too small", false},
+        {{"--dry", "a.bmp"}, 0, "would shrink a.bmp 8x6 -> 4x3, original kept as olda.bmp", false},
+        {{"--files-from=list", "-0"}, 0, "shrunk a.bmp", true},
+        {{"-x", "a.bmp"}, 2, "unknown option -x", false},
+        {{"--frobnicate", "a.bmp"}, 2, "unknown option --frobnicate", false},
+        {{"--quiet=yes", "a.bmp"}, 2, "--quiet takes no value", false},
+        {{"--jobs", "0", "a.bmp"}, 2, "--jobs needs a number", false},
+        {{"a.bmp", "--files-from"}, 2, "--files-from needs a list file", false},
+        {{"a.bmp", "--files-from", "nolist"}, 2, "cannot read the list nolist", false},
+        {{"a.bmp", "--files-from", "list"}, 2, "line 1 holds a NUL byte (use --null)", false},
+        {{"a.bmp", "--files-from", "folder"}, 2, "cannot read the list folder", false},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        MakeBitmap(folder.File("a.bmp"), 8, 6);
+        MakeBitmap(folder.File("tiny.bmp"), 1, 6);
+        WriteText(folder.File("list"), std::string("a.bmp\0", 6));
+        ::mkdir(folder.File("folder").c_str(), 0700);
+        const std::string before = Snapshot(folder.Path());
+        const Outcome run = Companion(c.args, folder.Path());
+        EXPECT_EQ(run.status, c.status) << c.args[0] << run.err;
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
+        EXPECT_EQ(FileExists(folder.File("olda.bmp")), c.shrinks) << c.args[0];
+        if (!c.shrinks) {
+            EXPECT_EQ(Snapshot(folder.Path()), before) << c.args[0];
+        }
+    }
+}
+
+TEST(ScriptOptionsTest, DryRunsSayWhatTheRealRunsDoAndTouchNothing) {
+    TempFolder folder;
+    MakeBitmap(folder.File("a.bmp"), 10, 8);
+    MakeBitmap(folder.File("tiny.bmp"), 1, 4);
+    WriteText(folder.File("junk.bmp"), "not a picture");
+    MakeBitmap(folder.File("taken.bmp"), 4, 4);
+    WriteText(folder.File("oldtaken.bmp"), "an earlier original");
+    WriteFileBytes(folder.File("page.txt"), ReadFileBytes(folder.File("a.bmp")));
+    ::mkdir(folder.File("sub").c_str(), 0700);
+    MakeBitmap(folder.File("sub/b.bmp"), 6, 6);
+    ::mkdir(folder.File("oldc.bmp").c_str(), 0700);
+    MakeBitmap(folder.File(std::string(251, 'n') + ".bmp"), 4, 4);
+    const std::vector<std::string> files = {
+        "a.bmp",    "tiny.bmp",  "junk.bmp", "taken.bmp", "page.txt",
+        "none.bmp", "sub/b.bmp", "c.bmp",    "sub/",      std::string(251, 'n') + ".bmp"};
+    // Shrinking, then undoing what was shrunk, in the same folder.
+    for (const std::string mode : {"-0", "--undo"}) {
+        std::vector<std::string> args = {mode, "-j1"};
+        args.insert(args.end(), files.begin(), files.end());
+        const std::string before = Snapshot(folder.Path());
+        args.push_back("-n");
+        const Outcome dry = Companion(args, folder.Path());
+        EXPECT_EQ(Snapshot(folder.Path()), before) << mode;
+        args.pop_back();
+        const Outcome real = Companion(args, folder.Path());
+        EXPECT_NE(Snapshot(folder.Path()), before) << mode;
+        EXPECT_EQ(dry.status, real.status) << mode;
+        EXPECT_EQ(Replace(Replace(dry.out, "would shrink", "shrunk"), "would restore", "restored"),
+                  real.out);
+        EXPECT_EQ(Replace(dry.err, "would pass over", "passed over"), real.err);
+        EXPECT_EQ(real.status, 1);
+    }
+}
+
+TEST(ScriptOptionsTest, UndoRenamesEachBackupOverItsFile) {
+    TempFolder folder;
+    const std::string dir = folder.Path();
+    ::mkdir(folder.File("sub").c_str(), 0700);
+    std::map<std::string, Bytes> originals;
+    for (const char* name :
+         {"a.bmp", "gone.bmp", "linked.bmp", "none.bmp", "sub/d.bmp", "dir.bmp"}) {
+        MakeBitmap(folder.File(name), 12, 10);
+        originals[name] = ReadFileBytes(folder.File(name));
+    }
+    ASSERT_EQ(Companion({"a.bmp", "gone.bmp", "sub/d.bmp"}, dir).status, 0);
+    ::unlink(folder.File("gone.bmp").c_str());
+    // A job stopped between keeping the original and replacing the file.
+    ::link(folder.File("linked.bmp").c_str(), folder.File("oldlinked.bmp").c_str());
+    ::mkdir(folder.File("olddir.bmp").c_str(), 0700);
+
+    const Outcome run = Companion({"--undo", "-j1", "a.bmp", "gone.bmp", "linked.bmp", "sub/d.bmp",
+                                   "none.bmp", "dir.bmp", ""},
+                                  dir);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out,
+              "restored a.bmp from olda.bmp\nrestored gone.bmp from oldgone.bmp\n"
+              "restored linked.bmp from oldlinked.bmp\nrestored sub/d.bmp from oldd.bmp\n");
+    EXPECT_EQ(run.err,
+              "passed over none.bmp: no backup (oldnone.bmp)\n"
+              "passed over dir.bmp: the backup name is a folder (olddir.bmp)\n"
+              "passed over : no backup (old)\n");
+    EXPECT_EQ(ListFolder(dir), "a.bmp dir.bmp gone.bmp linked.bmp none.bmp olddir.bmp sub");
+    EXPECT_EQ(ListFolder(folder.File("sub")), "d.bmp");
+    for (const auto& [name, bytes] : originals)
+        EXPECT_EQ(ReadFileBytes(folder.File(name)), bytes) << name;
+}
+
+TEST(ScriptOptionsTest, ListedPathsAreTakenWhereTheListStands) {
+    struct Case {
+        std::string list;
+        std::vector<std::string> args;
+        std::string input;
+        std::string order;
+    };
+    const char* newline = "new\nline.bmp";
+    const Case cases[] = {
+        {"a.bmp\n\nb c.bmp\n", {"x.bmp", "--files-from", "list", "d.bmp"}, "", "x a b\\ c d"},
+        {"b c.bmp\n\xFF.bmp", {"--files-from=list"}, "", "b\\ c \xFF"},
+        {std::string("a.bmp\0new\nline.bmp\0\0", 20),
+         {"--files-from", "-", "-0"},
+         "list",
+         "a new\\nline"},
+        {"d.bmp\n", {"--files-from", "list", "x.bmp", "--files-from=-"}, "list", "d x d"},
+        {"", {"--files-from", "list"}, "", ""},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        for (const std::string name : {"a.bmp", "b c.bmp", "d.bmp", "x.bmp", "\xFF.bmp", newline})
+            MakeBitmap(folder.File(name), 4, 4);
+        WriteText(folder.File("list"), c.list);
+        std::vector<std::string> args = {"-nj1"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome run = Companion(args, folder.Path(), c.input);
+        EXPECT_EQ(run.status, 0) << run.err;
+        std::string order;
+        const std::regex line("would shrink (.*)\\.bmp 4x4");
+        for (std::sregex_iterator at(run.out.begin(), run.out.end(), line), end; at != end; ++at)
+            order += (order.empty() ? "" : " ") + Replace((*at)[1].str(), " ", "\\ ");
+        EXPECT_EQ(order, c.order) << c.list;
+    }
+
+    // A hundred thousand paths, none there.
+    TempFolder folder;
+    std::string list;
+    for (int i = 0; i < 100000; ++i)
+        list += "m" + std::to_string(i) + ".bmp\n";
+    WriteText(folder.File("list"), list);
+    const Outcome run = Companion({"-q", "--files-from", "list"}, folder.Path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 100000);
+    EXPECT_NE(run.err.find("passed over m99999.bmp: no such file\n"), std::string::npos);
+}
+
+TEST(ScriptOptionsTest, OneLogKeepsTheOrderOfTheWork) {
+    TempFolder folder;
+    MakeBitmap(folder.File("a.bmp"), 4, 4);
+    WriteText(folder.File("junk.bmp"), "junk");
+    MakeBitmap(folder.File("b.bmp"), 4, 4);
+    const Outcome run = Companion({"--jobs", "1", "a.bmp", "junk.bmp", "b.bmp", "none.bmp"},
+                                  folder.Path(), "", true);
+    EXPECT_EQ(run.status, 1);
+    const std::regex expected(
+        "shrunk a\\.bmp [^\n]*\npassed over junk\\.bmp: not decodable[^\n]*\n"
+        "shrunk b\\.bmp [^\n]*\npassed over none\\.bmp: no such file\n");
+    EXPECT_TRUE(std::regex_match(run.out, expected)) << run.out;
+}
+
+TEST(ScriptOptionsTest, TheManualPageListsTheOptionsTheHelpLists) {
+    // The option spellings in the first group of each matching line, with
+    // the page's escaped dashes and font changes taken out.
+    auto spellings = [](std::string text, const std::regex& entry) {
+        text = std::regex_replace(Replace(text, "\\-", "-"), std::regex("\\\\f[BIRP]"), "");
+        const std::regex spelling("(^|[ ,\"])(--?[a-z0-9][a-z0-9-]*(=[A-Z]+)?)");
+        std::set<std::string> found;
+        for (std::sregex_iterator at(text.begin(), text.end(), entry), end; at != end; ++at) {
+            const std::string line = (*at)[1].str();
+            for (std::sregex_iterator s(line.begin(), line.end(), spelling), none; s != none; ++s)
+                found.insert((*s)[2].str());
+        }
+        return found;
+    };
+    TempFolder folder;
+    const std::set<std::string> help = spellings(Companion({"--help"}, folder.Path()).out,
+                                                 std::regex("\n {2,6}(-[^\n]*?)(  |\n)"));
+    const Bytes page = ReadFileBytes(DORVALUNE_SOURCE_DIR "/docs/man/dorvalune-shrink.1");
+    std::string text(page.begin(), page.end());
+    text = text.substr(text.find(".SH OPTIONS\n"));
+    text = text.substr(0, text.find("\n.SH ", 1));
+    EXPECT_GE(help.size(), 14u);
+    EXPECT_EQ(spellings(text, std::regex("\\.TP\n([^\n]*)")), help);
+}
