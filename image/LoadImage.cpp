@@ -1,5 +1,7 @@
 // Decoding an image file into the image's own section: at the file's depth
 // where a section holds its pixels as they are, else at 32 bits per pixel.
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <optional>
 
@@ -60,25 +62,37 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
 
     CScratchBuffers scratch;
     if (sourceFormat & PixelFormatIndexed) {
+        RGBQUAD table[256];
         INT paletteBytes = 0;
         decoded.Check(GdipGetImagePaletteSize(decoded.Image(), &paletteBytes));
-        auto* palette = static_cast<ColorPalette*>(
-            scratch.Allocate(static_cast<size_t>(paletteBytes > 0 ? paletteBytes : 0)));
-        if (palette == nullptr)
-            return E_OUTOFMEMORY;
-        palette->Count = 0;
-        decoded.Check(GdipGetImagePalette(decoded.Image(), palette, paletteBytes));
-        // The section's table holds at most 256 entries; the palette's alpha is dropped.
-        RGBQUAD table[256];
-        const UINT count = palette->Count < 256 ? palette->Count : 256;
-        for (UINT i = 0; i < count; ++i) {
-            const ARGB entry = palette->Entries[i];
-            table[i] = {static_cast<BYTE>(entry), static_cast<BYTE>(entry >> 8),
-                        static_cast<BYTE>(entry >> 16), 0};
+        // A size below the record's header holds no palette: nothing is read
+        // or written through a buffer that small.
+        constexpr size_t kHeaderBytes = offsetof(ColorPalette, Entries);
+        const size_t bufferBytes = paletteBytes > 0 ? static_cast<size_t>(paletteBytes) : 0;
+        UINT count = 0;
+        if (bufferBytes >= kHeaderBytes) {
+            auto* palette = static_cast<ColorPalette*>(scratch.Allocate(bufferBytes));
+            if (palette == nullptr)
+                return E_OUTOFMEMORY;
+            palette->Count = 0;
+            if (decoded.Check(GdipGetImagePalette(decoded.Image(), palette, paletteBytes)) == Ok) {
+                // No more entries than the buffer holds, nor than the
+                // section's table (256); the palette's alpha is dropped.
+                count = std::min<size_t>(
+                    {palette->Count, (bufferBytes - kHeaderBytes) / sizeof(ARGB), 256});
+                for (UINT i = 0; i < count; ++i) {
+                    const ARGB entry = palette->Entries[i];
+                    table[i] = {static_cast<BYTE>(entry), static_cast<BYTE>(entry >> 8),
+                                static_cast<BYTE>(entry >> 16), 0};
+                }
+            }
         }
         SetColorTable(0, count, table);
     }
 
+    // A failed lock, copy or draw would leave the section black, and the
+    // job would save that black picture under the user's file name.
+    bool copied = false;
     if (targetFormat == sourceFormat) {
         GpRect whole{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
         BitmapData locked{};
@@ -92,7 +106,7 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
                                 static_cast<ptrdiff_t>(r) * locked.Stride,
                             rowBytes);
             }
-            decoded.Check(GdipBitmapUnlockBits(decoded.Handle(), &locked));
+            copied = decoded.Check(GdipBitmapUnlockBits(decoded.Handle(), &locked)) == Ok;
         }
     } else {
         // The section's negative pitch with its top row lets the library
@@ -101,9 +115,13 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
             static_cast<INT>(width), static_cast<INT>(height), m_pitch, targetFormat, m_firstRow});
         GpGraphics* graphics = nullptr;
         if (target.Check(GdipGetImageGraphicsContext(target.Image(), &graphics)) == Ok) {
-            target.Check(GdipDrawImageI(graphics, decoded.Image(), 0, 0));
+            copied = target.Check(GdipDrawImageI(graphics, decoded.Image(), 0, 0)) == Ok;
             GdipDeleteGraphics(graphics);
         }
+    }
+    if (!copied) {
+        Destroy();
+        return E_FAIL;
     }
     return S_OK;
 }
