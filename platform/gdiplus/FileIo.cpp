@@ -258,8 +258,8 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
         share.size = end - begin;
         while (share.done < share.size) {
             const ssize_t n =
-                ::pread(fd, bytes.data.get() + begin + share.done, share.size - share.done,
-                        static_cast<off_t>(begin + share.done));
+                host::Pread(fd, bytes.data.get() + begin + share.done, share.size - share.done,
+                            static_cast<off_t>(begin + share.done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
@@ -288,13 +288,11 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
 
 Status WriteWholeFileReplacing(const std::string& name, const EncodedFile& data) {
     struct stat existing;
+    // A read-only file is replaced like any other, as the folder allows: the
+    // file job keeps the original under its backup name and then writes the
+    // new image under the old name. An immutable or append-only file is
+    // refused by the rename itself.
     const bool replacing = ::stat(name.c_str(), &existing) == 0;
-    // Whoever may not write the file may not replace it either: the rename
-    // would otherwise get around a read-only file (or an immutable one, which
-    // only this check sees for root).
-    if (replacing && ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) != 0) {
-        return FromErrno(errno);
-    }
     std::string temporary;
     int error = WriteTemporaryFile(name, replacing ? &existing : nullptr, data, temporary);
     if (error == 0 && host::Rename(temporary.c_str(), name.c_str()) != 0)

@@ -168,7 +168,7 @@ TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWithOneJobAndOnceWithMany
     }
 }
 
-TEST(CompanionTest, WithoutPermissionNothingChanges) {
+TEST(CompanionTest, WithoutPermissionOnlyAReadOnlyPictureInAWritableFolderIsShrunk) {
     // Run as a user without privileges where the tests run as root.
     const std::string as =
         ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
@@ -191,14 +191,18 @@ TEST(CompanionTest, WithoutPermissionNothingChanges) {
     const CompanionRun run =
         Companion({"-j1", "ro/a.bmp", "rw/readonly.bmp", "rw/unreadable.bmp"}, folder.Path(), as);
     EXPECT_EQ(run.status, 1);
-    // The folder would let a rename replace readonly.bmp; its owner said no.
+    // A read-only picture in a folder that may be written is shrunk: the
+    // original is kept as the backup, the new file keeps its mode.
+    EXPECT_EQ(run.out, "shrunk rw/readonly.bmp 8x8 -> 4x4, original kept as oldreadonly.bmp\n");
     EXPECT_EQ(run.err,
               "passed over ro/a.bmp: cannot make the backup (permission denied)\n"
-              "passed over rw/readonly.bmp: cannot write (permission denied)\n"
               "passed over rw/unreadable.bmp: cannot be read (not a regular file, or permission "
               "denied)\n");
     ExpectKept(ro, folder.File("ro"));
-    ExpectKept(rw, folder.File("rw"));
+    ExpectKept(rw, folder.File("rw"), {{"readonly.bmp", 4, 4}});
+    struct stat info;
+    ASSERT_EQ(::stat(folder.File("rw/readonly.bmp").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
 }
 
 TEST(CompanionTest, TheNewImageAndTheBackupKeepTheOriginalsOwnerAndMode) {
