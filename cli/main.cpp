@@ -127,12 +127,21 @@ void Report(const CString& path, const ShrinkReport& report, bool quiet, bool dr
         return;
     }
     const char* cause = report.outcome == ShrinkOutcome::BackupFailed ||
-                                report.outcome == ShrinkOutcome::CannotWrite
+                                report.outcome == ShrinkOutcome::CannotWrite ||
+                                report.outcome == ShrinkOutcome::Unreadable
                             ? DescribeError(report.error)
                             : nullptr;
-    std::fprintf(stderr, "%s %s: %s%s%s%s\n", dryRun ? "would pass over" : "passed over",
+    // Opening a file that is not a regular one is refused as a permission.
+    if (report.outcome == ShrinkOutcome::Unreadable && report.error == ERROR_ACCESS_DENIED)
+        cause = "not a regular file, or permission denied";
+    // Where the original could not be moved back, the user must know where it is.
+    const std::string movedTo = report.leftAtBackup
+                                    ? "; the original could not be moved back and is now " +
+                                          Printable(report.backupName.GetString())
+                                    : "";
+    std::fprintf(stderr, "%s %s: %s%s%s%s%s\n", dryRun ? "would pass over" : "passed over",
                  Printable(path.GetString()).c_str(), DescribeOutcome(report.outcome),
-                 cause ? " (" : "", cause ? cause : "", cause ? ")" : "");
+                 cause ? " (" : "", cause ? cause : "", cause ? ")" : "", movedTo.c_str());
 }
 
 void ReportRestore(const CString& path, const RestoreReport& report, bool quiet, bool dryRun) {

@@ -28,12 +28,15 @@ Backup KeepOriginal(const CString& path, const CString& backupName, DWORD& error
     return Backup::None;
 }
 
-void UndoBackup(Backup backup, const CString& path, const CString& backupName) {
+// False when the original, renamed to the backup name, could not be
+// renamed back: it then stays there, whole.
+bool UndoBackup(Backup backup, const CString& path, const CString& backupName) {
     if (backup == Backup::Linked) {
         DeleteFileA(backupName);
     } else if (backup == Backup::Moved) {
-        MoveFileA(backupName, path);
+        return MoveFileA(backupName, path) != FALSE;
     }
+    return true;
 }
 
 // Indexed images keep their own colours: the half-size image gets the
@@ -53,6 +56,7 @@ ShrinkOutcome LoadFailure(DWORD error) {
         case ERROR_PATH_NOT_FOUND:
             return ShrinkOutcome::Missing;
         case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_FAULT:  // an I/O error, while reading here
             return ShrinkOutcome::Unreadable;
         default:
             return ShrinkOutcome::NotDecodable;
@@ -132,7 +136,7 @@ ShrinkReport ShrinkFileWithReport(const CString& path) {
     // Bottom-up, no alpha, the source's depth.
     if (!destination.Create(report.newWidth, report.newHeight,
                             static_cast<WORD>(source.bitsPerPixel()), BI_RGB, nullptr, 0)) {
-        UndoBackup(backup, path, report.backupName);
+        report.leftAtBackup = !UndoBackup(backup, path, report.backupName);
         report.outcome = ShrinkOutcome::CannotCreate;
         return report;
     }
@@ -141,7 +145,7 @@ ShrinkReport ShrinkFileWithReport(const CString& path) {
     SetLastError(ERROR_SUCCESS);
     if (FAILED(destination.Save(path, GUID_NULL))) {
         report.error = GetLastError();
-        UndoBackup(backup, path, report.backupName);
+        report.leftAtBackup = !UndoBackup(backup, path, report.backupName);
         report.outcome = ShrinkOutcome::CannotWrite;
         return report;
     }
@@ -155,9 +159,9 @@ ShrinkReport CheckShrinkFile(const CString& path) {
     if (!LoadAndCheck(path, source, report))
         return report;
     // What the backup's hard link or rename and the writing of the new image
-    // would meet. Where the system refuses a hard link to another user's
-    // file that the caller may not write, the job renames it instead and can
-    // then write a new file; the check reports it as not writable.
+    // would meet. A read-only file is shrunk like any other: the new image
+    // is a new file in the folder. Where the system refuses a hard link to
+    // another user's file, the job renames it instead.
     if (GetFileAttributesA(report.backupName) != INVALID_FILE_ATTRIBUTES) {
         report.outcome = ShrinkOutcome::BackupExists;
         return report;
@@ -171,11 +175,6 @@ ShrinkReport CheckShrinkFile(const CString& path) {
     if (folder == INVALID_FILE_ATTRIBUTES || (folder & FILE_ATTRIBUTE_READONLY) != 0) {
         report.error = folder == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_ACCESS_DENIED;
         report.outcome = ShrinkOutcome::BackupFailed;
-        return report;
-    }
-    if ((GetFileAttributesA(path) & FILE_ATTRIBUTE_READONLY) != 0) {
-        report.error = ERROR_ACCESS_DENIED;
-        report.outcome = ShrinkOutcome::CannotWrite;
         return report;
     }
     report.outcome = ShrinkOutcome::Shrunk;
@@ -193,7 +192,7 @@ const char* DescribeOutcome(ShrinkOutcome outcome) {
         case ShrinkOutcome::Missing:
             return "no such file";
         case ShrinkOutcome::Unreadable:
-            return "cannot be read (not a regular file, or permission denied)";
+            return "cannot be read";
         case ShrinkOutcome::NotDecodable:
             return "not decodable (not an image, damaged, or an unsupported format)";
         case ShrinkOutcome::TooSmall:

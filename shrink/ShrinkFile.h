@@ -9,7 +9,7 @@
 enum class ShrinkOutcome {
     Shrunk,
     Missing,       // no file at the path
-    Unreadable,    // not a regular file, or no permission to read it
+    Unreadable,    // not a regular file, no permission to read it, or a read error
     NotDecodable,  // not an image, damaged, or a format without a decoder
     TooSmall,      // a side of one pixel halves to nothing
     NoEncoder,     // no encoder writes the path's extension
@@ -28,6 +28,9 @@ struct ShrinkReport {
     LONG newHeight = 0;
     // The platform's last error where a file operation failed, else 0.
     DWORD error = 0;
+    // The job failed after renaming the original to the backup name and
+    // could not rename it back: the original now sits under backupName.
+    bool leftAtBackup = false;
 };
 
 // "old" put directly after the last '/', or in front of a path without one.
