@@ -11,10 +11,38 @@
 #include "image/CWideText.h"
 #include "image/ConversionCodePage.h"
 #include "image/ProcessObjects.h"
+#include "platform/win32/LastError.h"
 
 namespace {
 // 5-6-5 pixels keep their masks in the section so they read back as decoded.
 constexpr DWORD kRgb565Masks[3] = {0xF800, 0x07E0, 0x001F};
+
+// A failed load leaves its cause in the last error: the system's error where
+// a file operation failed (the library set it), else the library's status
+// as the nearest code, so that the caller can tell the user what happened.
+void SetLastErrorForStatus(Status status) {
+    switch (status) {
+        case Win32Error:
+        case FileNotFound:
+        case AccessDenied:
+            return;
+        case OutOfMemory:
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return;
+        case ValueOverflow:
+            SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+            return;
+        case UnknownImageFormat:
+            SetLastError(ERROR_BAD_FORMAT);
+            return;
+        case NotImplemented:
+            SetLastError(ERROR_NOT_SUPPORTED);
+            return;
+        default:
+            SetLastError(ERROR_INVALID_DATA);
+            return;
+    }
+}
 }  // namespace
 
 HRESULT CDibImage::Load(LPCSTR path) {
@@ -25,8 +53,10 @@ HRESULT CDibImage::Load(LPCSTR path) {
         CWideText widePath(path, GetConversionCodePage());
         decoded.emplace(CGdipBitmap::FromFile{widePath});
     }
-    if (decoded->GetStatus() != Ok)
+    if (decoded->GetStatus() != Ok) {
+        SetLastErrorForStatus(decoded->GetStatus());
         return E_FAIL;
+    }
     const HRESULT result = CopyFromDecoded(*decoded);
     // Disposing of the bitmap closes the file before the caller moves it.
     decoded.reset();
@@ -57,6 +87,7 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
     if (!Create(static_cast<LONG>(width), static_cast<LONG>(height), depth,
                 rgb565 ? BI_BITFIELDS : BI_RGB, rgb565 ? kRgb565Masks : nullptr,
                 alpha ? kCreateAlpha : 0)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return E_FAIL;
     }
 
@@ -72,8 +103,10 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
         UINT count = 0;
         if (bufferBytes >= kHeaderBytes) {
             auto* palette = static_cast<ColorPalette*>(scratch.Allocate(bufferBytes));
-            if (palette == nullptr)
+            if (palette == nullptr) {
+                SetLastError(ERROR_NOT_ENOUGH_MEMORY);
                 return E_OUTOFMEMORY;
+            }
             palette->Count = 0;
             if (decoded.Check(GdipGetImagePalette(decoded.Image(), palette, paletteBytes)) == Ok) {
                 // No more entries than the buffer holds, nor than the
@@ -92,12 +125,13 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
 
     // A failed lock, copy or draw would leave the section black, and the
     // job would save that black picture under the user's file name.
-    bool copied = false;
+    Status copied = GenericError;
     if (targetFormat == sourceFormat) {
         GpRect whole{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
         BitmapData locked{};
-        if (decoded.Check(GdipBitmapLockBits(decoded.Handle(), &whole, ImageLockModeRead,
-                                             sourceFormat, &locked)) == Ok) {
+        copied = decoded.Check(
+            GdipBitmapLockBits(decoded.Handle(), &whole, ImageLockModeRead, sourceFormat, &locked));
+        if (copied == Ok) {
             // Only the pixels' bytes; the section's row padding is not written.
             const size_t rowBytes = (static_cast<size_t>(width) * depth + 7) / 8;
             for (UINT r = 0; r < height; ++r) {
@@ -106,7 +140,7 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
                                 static_cast<ptrdiff_t>(r) * locked.Stride,
                             rowBytes);
             }
-            copied = decoded.Check(GdipBitmapUnlockBits(decoded.Handle(), &locked)) == Ok;
+            copied = decoded.Check(GdipBitmapUnlockBits(decoded.Handle(), &locked));
         }
     } else {
         // The section's negative pitch with its top row lets the library
@@ -114,13 +148,15 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
         CGdipBitmap target(CGdipBitmap::OverMemory{
             static_cast<INT>(width), static_cast<INT>(height), m_pitch, targetFormat, m_firstRow});
         GpGraphics* graphics = nullptr;
-        if (target.Check(GdipGetImageGraphicsContext(target.Image(), &graphics)) == Ok) {
-            copied = target.Check(GdipDrawImageI(graphics, decoded.Image(), 0, 0)) == Ok;
+        copied = target.Check(GdipGetImageGraphicsContext(target.Image(), &graphics));
+        if (copied == Ok) {
+            copied = target.Check(GdipDrawImageI(graphics, decoded.Image(), 0, 0));
             GdipDeleteGraphics(graphics);
         }
     }
-    if (!copied) {
+    if (copied != Ok) {
         Destroy();
+        SetLastErrorForStatus(copied);
         return E_FAIL;
     }
     return S_OK;

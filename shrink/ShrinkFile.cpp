@@ -2,6 +2,7 @@
 
 #include "image/CDibImage.h"
 #include "image/EncoderChoice.h"
+#include "platform/gdiplus/ImageBuffer.h"
 #include "platform/win32/FileOps.h"
 #include "platform/win32/Gdi.h"
 #include "platform/win32/LastError.h"
@@ -50,16 +51,26 @@ void CopyColorTable(CDibImage& source, CDibImage& destination) {
     destination.SetColorTable(0, count, table);
 }
 
+// The load leaves its cause in the last error: the system's, or the
+// decoder's status as a code.
 ShrinkOutcome LoadFailure(DWORD error) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
             return ShrinkOutcome::Missing;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_WRITE_FAULT:  // an I/O error, while reading here
-            return ShrinkOutcome::Unreadable;
-        default:
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return ShrinkOutcome::NoMemory;
+        case ERROR_ARITHMETIC_OVERFLOW:
+            return ShrinkOutcome::TooLarge;
+        case ERROR_SUCCESS:
+        case ERROR_BAD_FORMAT:
+        case ERROR_INVALID_DATA:
+        case ERROR_NOT_SUPPORTED:
+        case ERROR_INVALID_PARAMETER:
             return ShrinkOutcome::NotDecodable;
+        default:  // permission, read errors, not a regular file...
+            return ShrinkOutcome::Unreadable;
     }
 }
 
@@ -90,10 +101,24 @@ namespace {
 // The checks before anything is touched: false, with the outcome in the
 // report, when the file is passed over.
 bool LoadAndCheck(const CString& path, CDibImage& source, ShrinkReport& report) {
+    // An empty path names no file (the library would call it no picture).
+    if (path.IsEmpty()) {
+        report.error = ERROR_FILE_NOT_FOUND;
+        report.outcome = ShrinkOutcome::Missing;
+        return false;
+    }
     SetLastError(ERROR_SUCCESS);
+    ClearSizeRefusal();
     if (FAILED(source.Load(path))) {
         report.error = GetLastError();
         report.outcome = LoadFailure(report.error);
+        if (report.outcome == ShrinkOutcome::TooLarge) {
+            // The codec library records the limit and the declared sides.
+            const SizeRefusal refusal = LastSizeRefusal();
+            report.limit = refusal.limit;
+            report.declaredWidth = refusal.width;
+            report.declaredHeight = refusal.height;
+        }
         return false;
     }
     report.width = source.width();
@@ -194,7 +219,11 @@ const char* DescribeOutcome(ShrinkOutcome outcome) {
         case ShrinkOutcome::Unreadable:
             return "cannot be read";
         case ShrinkOutcome::NotDecodable:
-            return "not decodable (not an image, damaged, or an unsupported format)";
+            return "not decodable";
+        case ShrinkOutcome::TooLarge:
+            return "too large";
+        case ShrinkOutcome::NoMemory:
+            return "not enough memory";
         case ShrinkOutcome::TooSmall:
             return "too small to halve";
         case ShrinkOutcome::NoEncoder:

@@ -329,7 +329,7 @@ Status ReadBmpHeader(const BYTE* data, size_t size, BmpHeader& header) {
         }
     }
     if (!WithinImageCaps(header.format, header.width, header.height))
-        return ValueOverflow;
+        return RefusePictureSize(header.width, header.height);
     return CheckPixelData(info, file.bfSize, size, header);
 }
 

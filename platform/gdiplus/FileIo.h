@@ -22,8 +22,9 @@ struct FileBytes {
 
 // Opens a regular file and reads it whole. The descriptor stays open for the
 // caller to close. FileNotFound, AccessDenied, Win32Error (not a regular
-// file, read error), ValueOverflow (larger than any picture we decode),
-// OutOfMemory. Sets the last error.
+// file: ERROR_DIRECTORY or ERROR_BAD_FILE_TYPE; a read error:
+// ERROR_READ_FAULT; too many open files...), ValueOverflow (larger than any
+// picture we decode), OutOfMemory. Sets the last error.
 Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes);
 
 // Writes the file to a new temporary file beside name, flushes it to disk and
