@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/FileFormat.h"
 #include "cli/FileList.h"
 #include "cli/ParallelJobs.h"
 #include "cli/RestoreOriginal.h"
@@ -89,7 +90,8 @@ std::string BaseName(const CString& path) {
     return Printable(path.GetString() + slash + 1);
 }
 
-// Why a file operation failed, where that tells more than the outcome.
+// Why a file operation failed, in the system's own words; null for a code
+// the program does not expect from one.
 const char* DescribeError(DWORD error) {
     switch (error) {
         case ERROR_ACCESS_DENIED:
@@ -97,18 +99,68 @@ const char* DescribeError(DWORD error) {
         case ERROR_DISK_FULL:
             return "disk full";
         case ERROR_WRITE_FAULT:
+        case ERROR_READ_FAULT:
             return "input/output error";
         case ERROR_FILENAME_EXCED_RANGE:
             return "file name too long";
         case ERROR_NOT_ENOUGH_MEMORY:
         case ERROR_OUTOFMEMORY:
-            return "out of memory";
+            return "not enough memory";
         case ERROR_SHARING_VIOLATION:
             return "file busy";
         case ERROR_NOT_SUPPORTED:
             return "not supported by the file system";
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return "too many open files";
+        case ERROR_DIRECTORY:
+            return "is a folder";
+        case ERROR_BAD_FILE_TYPE:
+            return "not a regular file";
+        case ERROR_CANT_RESOLVE_FILENAME:
+            return "too many levels of symbolic links";
         default:
             return nullptr;
+    }
+}
+
+// Why the file was not decoded: the decoder's status (in the report's last
+// error) and, where the first bytes tell it, the file's format.
+std::string UndecodableCause(const CString& path, DWORD error) {
+    bool ours = false;
+    const char* format = RecogniseFormat(path.GetString(), ours);
+    if (format != nullptr && !ours)
+        return std::string("a ") + format + " file: not a format this program reads";
+    if (error == ERROR_NOT_SUPPORTED)
+        return format != nullptr
+                   ? std::string("a ") + format + " file in a variant this program does not read"
+                   : "a variant this program does not read";
+    if (format == nullptr)
+        return "not a picture, or a format this program does not read";
+    return std::string("a damaged ") + format + " file";
+}
+
+// The words in brackets after the outcome; empty where the outcome says all.
+std::string Cause(const CString& path, const ShrinkReport& report) {
+    switch (report.outcome) {
+        case ShrinkOutcome::Unreadable:
+        case ShrinkOutcome::BackupFailed:
+        case ShrinkOutcome::CannotWrite: {
+            if (const char* words = DescribeError(report.error))
+                return words;
+            return report.error != 0 ? "system error " + std::to_string(report.error) : "";
+        }
+        case ShrinkOutcome::NotDecodable:
+            return UndecodableCause(path, report.error);
+        case ShrinkOutcome::TooLarge: {
+            const std::string limit =
+                report.limit != nullptr ? report.limit : "what this program decodes";
+            if (report.declaredWidth == 0 || report.declaredHeight == 0)
+                return "over the limit of " + limit;
+            return std::to_string(report.declaredWidth) + " x " +
+                   std::to_string(report.declaredHeight) + " is over the limit of " + limit;
+        }
+        default:
+            return "";
     }
 }
 
@@ -126,13 +178,16 @@ void Report(const CString& path, const ShrinkReport& report, bool quiet, bool dr
         }
         return;
     }
-    const char* cause = report.outcome == ShrinkOutcome::BackupFailed ||
-                                report.outcome == ShrinkOutcome::CannotWrite
-                            ? DescribeError(report.error)
-                            : nullptr;
-    std::fprintf(stderr, "%s %s: %s%s%s%s\n", dryRun ? "would pass over" : "passed over",
+    const std::string cause = Cause(path, report);
+    // Where the original could not be moved back, the user must know where it is.
+    const std::string movedTo = report.leftAtBackup
+                                    ? "; the original could not be moved back and is now " +
+                                          Printable(report.backupName.GetString())
+                                    : "";
+    std::fprintf(stderr, "%s %s: %s%s%s%s%s\n", dryRun ? "would pass over" : "passed over",
                  Printable(path.GetString()).c_str(), DescribeOutcome(report.outcome),
-                 cause ? " (" : "", cause ? cause : "", cause ? ")" : "");
+                 cause.empty() ? "" : " (", cause.c_str(), cause.empty() ? "" : ")",
+                 movedTo.c_str());
 }
 
 void ReportRestore(const CString& path, const RestoreReport& report, bool quiet, bool dryRun) {
@@ -277,6 +332,21 @@ int main(int argc, char** argv) {
         jobs = DefaultJobCount(files);
     std::mutex reporting;
     bool allDone = true;
+    // Files that ran out of memory while other files were in flight, each
+    // retried once alone at the end: the memory the others held is free then.
+    std::vector<CString> retry;
+    const auto shrink = [&](const CString& path, bool alone) {
+        const ShrinkReport report = dryRun ? CheckShrinkFile(path) : ShrinkFileWithReport(path);
+        const bool memory = report.outcome == ShrinkOutcome::NoMemory ||
+                            (report.outcome == ShrinkOutcome::CannotCreate && !report.leftAtBackup);
+        std::lock_guard<std::mutex> lock(reporting);
+        if (memory && !alone) {
+            retry.push_back(path);
+            return;
+        }
+        Report(path, report, quiet, dryRun);
+        allDone = allDone && report.outcome == ShrinkOutcome::Shrunk;
+    };
     RunInParallel(files, jobs, [&](const CString& path) {
         if (undo) {
             const RestoreReport report = RestoreOriginal(path, dryRun);
@@ -284,11 +354,10 @@ int main(int argc, char** argv) {
             ReportRestore(path, report, quiet, dryRun);
             allDone = allDone && report.outcome == RestoreOutcome::Restored;
         } else {
-            const ShrinkReport report = dryRun ? CheckShrinkFile(path) : ShrinkFileWithReport(path);
-            std::lock_guard<std::mutex> lock(reporting);
-            Report(path, report, quiet, dryRun);
-            allDone = allDone && report.outcome == ShrinkOutcome::Shrunk;
+            shrink(path, jobs == 1);
         }
     });
+    for (const CString& path : retry)
+        shrink(path, true);
     return allDone ? kAllShrunk : kSomePassedOver;
 }

@@ -1,5 +1,7 @@
 // Decoding an image file into the image's own section: at the file's depth
 // where a section holds its pixels as they are, else at 32 bits per pixel.
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <optional>
 
@@ -9,10 +11,38 @@
 #include "image/CWideText.h"
 #include "image/ConversionCodePage.h"
 #include "image/ProcessObjects.h"
+#include "platform/win32/LastError.h"
 
 namespace {
 // 5-6-5 pixels keep their masks in the section so they read back as decoded.
 constexpr DWORD kRgb565Masks[3] = {0xF800, 0x07E0, 0x001F};
+
+// A failed load leaves its cause in the last error: the system's error where
+// a file operation failed (the library set it), else the library's status
+// as the nearest code, so that the caller can tell the user what happened.
+void SetLastErrorForStatus(Status status) {
+    switch (status) {
+        case Win32Error:
+        case FileNotFound:
+        case AccessDenied:
+            return;
+        case OutOfMemory:
+            SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return;
+        case ValueOverflow:
+            SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+            return;
+        case UnknownImageFormat:
+            SetLastError(ERROR_BAD_FORMAT);
+            return;
+        case NotImplemented:
+            SetLastError(ERROR_NOT_SUPPORTED);
+            return;
+        default:
+            SetLastError(ERROR_INVALID_DATA);
+            return;
+    }
+}
 }  // namespace
 
 HRESULT CDibImage::Load(LPCSTR path) {
@@ -23,8 +53,10 @@ HRESULT CDibImage::Load(LPCSTR path) {
         CWideText widePath(path, GetConversionCodePage());
         decoded.emplace(CGdipBitmap::FromFile{widePath});
     }
-    if (decoded->GetStatus() != Ok)
+    if (decoded->GetStatus() != Ok) {
+        SetLastErrorForStatus(decoded->GetStatus());
         return E_FAIL;
+    }
     const HRESULT result = CopyFromDecoded(*decoded);
     // Disposing of the bitmap closes the file before the caller moves it.
     decoded.reset();
@@ -55,35 +87,51 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
     if (!Create(static_cast<LONG>(width), static_cast<LONG>(height), depth,
                 rgb565 ? BI_BITFIELDS : BI_RGB, rgb565 ? kRgb565Masks : nullptr,
                 alpha ? kCreateAlpha : 0)) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return E_FAIL;
     }
 
     CScratchBuffers scratch;
     if (sourceFormat & PixelFormatIndexed) {
+        RGBQUAD table[256];
         INT paletteBytes = 0;
         decoded.Check(GdipGetImagePaletteSize(decoded.Image(), &paletteBytes));
-        auto* palette = static_cast<ColorPalette*>(
-            scratch.Allocate(static_cast<size_t>(paletteBytes > 0 ? paletteBytes : 0)));
-        if (palette == nullptr)
-            return E_OUTOFMEMORY;
-        palette->Count = 0;
-        decoded.Check(GdipGetImagePalette(decoded.Image(), palette, paletteBytes));
-        // The section's table holds at most 256 entries; the palette's alpha is dropped.
-        RGBQUAD table[256];
-        const UINT count = palette->Count < 256 ? palette->Count : 256;
-        for (UINT i = 0; i < count; ++i) {
-            const ARGB entry = palette->Entries[i];
-            table[i] = {static_cast<BYTE>(entry), static_cast<BYTE>(entry >> 8),
-                        static_cast<BYTE>(entry >> 16), 0};
+        // A size below the record's header holds no palette: nothing is read
+        // or written through a buffer that small.
+        constexpr size_t kHeaderBytes = offsetof(ColorPalette, Entries);
+        const size_t bufferBytes = paletteBytes > 0 ? static_cast<size_t>(paletteBytes) : 0;
+        UINT count = 0;
+        if (bufferBytes >= kHeaderBytes) {
+            auto* palette = static_cast<ColorPalette*>(scratch.Allocate(bufferBytes));
+            if (palette == nullptr) {
+                SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+                return E_OUTOFMEMORY;
+            }
+            palette->Count = 0;
+            if (decoded.Check(GdipGetImagePalette(decoded.Image(), palette, paletteBytes)) == Ok) {
+                // No more entries than the buffer holds, nor than the
+                // section's table (256); the palette's alpha is dropped.
+                count = std::min<size_t>(
+                    {palette->Count, (bufferBytes - kHeaderBytes) / sizeof(ARGB), 256});
+                for (UINT i = 0; i < count; ++i) {
+                    const ARGB entry = palette->Entries[i];
+                    table[i] = {static_cast<BYTE>(entry), static_cast<BYTE>(entry >> 8),
+                                static_cast<BYTE>(entry >> 16), 0};
+                }
+            }
         }
         SetColorTable(0, count, table);
     }
 
+    // A failed lock, copy or draw would leave the section black, and the
+    // job would save that black picture under the user's file name.
+    Status copied = GenericError;
     if (targetFormat == sourceFormat) {
         GpRect whole{0, 0, static_cast<INT>(width), static_cast<INT>(height)};
         BitmapData locked{};
-        if (decoded.Check(GdipBitmapLockBits(decoded.Handle(), &whole, ImageLockModeRead,
-                                             sourceFormat, &locked)) == Ok) {
+        copied = decoded.Check(
+            GdipBitmapLockBits(decoded.Handle(), &whole, ImageLockModeRead, sourceFormat, &locked));
+        if (copied == Ok) {
             // Only the pixels' bytes; the section's row padding is not written.
             const size_t rowBytes = (static_cast<size_t>(width) * depth + 7) / 8;
             for (UINT r = 0; r < height; ++r) {
@@ -92,7 +140,7 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
                                 static_cast<ptrdiff_t>(r) * locked.Stride,
                             rowBytes);
             }
-            decoded.Check(GdipBitmapUnlockBits(decoded.Handle(), &locked));
+            copied = decoded.Check(GdipBitmapUnlockBits(decoded.Handle(), &locked));
         }
     } else {
         // The section's negative pitch with its top row lets the library
@@ -100,10 +148,16 @@ HRESULT CDibImage::CopyFromDecoded(CGdipBitmap& decoded) {
         CGdipBitmap target(CGdipBitmap::OverMemory{
             static_cast<INT>(width), static_cast<INT>(height), m_pitch, targetFormat, m_firstRow});
         GpGraphics* graphics = nullptr;
-        if (target.Check(GdipGetImageGraphicsContext(target.Image(), &graphics)) == Ok) {
-            target.Check(GdipDrawImageI(graphics, decoded.Image(), 0, 0));
+        copied = target.Check(GdipGetImageGraphicsContext(target.Image(), &graphics));
+        if (copied == Ok) {
+            copied = target.Check(GdipDrawImageI(graphics, decoded.Image(), 0, 0));
             GdipDeleteGraphics(graphics);
         }
+    }
+    if (copied != Ok) {
+        Destroy();
+        SetLastErrorForStatus(copied);
+        return E_FAIL;
     }
     return S_OK;
 }

@@ -2,6 +2,7 @@
 
 #include "image/CDibImage.h"
 #include "image/EncoderChoice.h"
+#include "platform/gdiplus/ImageBuffer.h"
 #include "platform/win32/FileOps.h"
 #include "platform/win32/Gdi.h"
 #include "platform/win32/LastError.h"
@@ -28,12 +29,15 @@ Backup KeepOriginal(const CString& path, const CString& backupName, DWORD& error
     return Backup::None;
 }
 
-void UndoBackup(Backup backup, const CString& path, const CString& backupName) {
+// False when the original, renamed to the backup name, could not be
+// renamed back: it then stays there, whole.
+bool UndoBackup(Backup backup, const CString& path, const CString& backupName) {
     if (backup == Backup::Linked) {
         DeleteFileA(backupName);
     } else if (backup == Backup::Moved) {
-        MoveFileA(backupName, path);
+        return MoveFileA(backupName, path) != FALSE;
     }
+    return true;
 }
 
 // Indexed images keep their own colours: the half-size image gets the
@@ -47,15 +51,26 @@ void CopyColorTable(CDibImage& source, CDibImage& destination) {
     destination.SetColorTable(0, count, table);
 }
 
+// The load leaves its cause in the last error: the system's, or the
+// decoder's status as a code.
 ShrinkOutcome LoadFailure(DWORD error) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
             return ShrinkOutcome::Missing;
-        case ERROR_ACCESS_DENIED:
-            return ShrinkOutcome::Unreadable;
-        default:
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return ShrinkOutcome::NoMemory;
+        case ERROR_ARITHMETIC_OVERFLOW:
+            return ShrinkOutcome::TooLarge;
+        case ERROR_SUCCESS:
+        case ERROR_BAD_FORMAT:
+        case ERROR_INVALID_DATA:
+        case ERROR_NOT_SUPPORTED:
+        case ERROR_INVALID_PARAMETER:
             return ShrinkOutcome::NotDecodable;
+        default:  // permission, read errors, not a regular file...
+            return ShrinkOutcome::Unreadable;
     }
 }
 
@@ -86,10 +101,24 @@ namespace {
 // The checks before anything is touched: false, with the outcome in the
 // report, when the file is passed over.
 bool LoadAndCheck(const CString& path, CDibImage& source, ShrinkReport& report) {
+    // An empty path names no file (the library would call it no picture).
+    if (path.IsEmpty()) {
+        report.error = ERROR_FILE_NOT_FOUND;
+        report.outcome = ShrinkOutcome::Missing;
+        return false;
+    }
     SetLastError(ERROR_SUCCESS);
+    ClearSizeRefusal();
     if (FAILED(source.Load(path))) {
         report.error = GetLastError();
         report.outcome = LoadFailure(report.error);
+        if (report.outcome == ShrinkOutcome::TooLarge) {
+            // The codec library records the limit and the declared sides.
+            const SizeRefusal refusal = LastSizeRefusal();
+            report.limit = refusal.limit;
+            report.declaredWidth = refusal.width;
+            report.declaredHeight = refusal.height;
+        }
         return false;
     }
     report.width = source.width();
@@ -132,7 +161,7 @@ ShrinkReport ShrinkFileWithReport(const CString& path) {
     // Bottom-up, no alpha, the source's depth.
     if (!destination.Create(report.newWidth, report.newHeight,
                             static_cast<WORD>(source.bitsPerPixel()), BI_RGB, nullptr, 0)) {
-        UndoBackup(backup, path, report.backupName);
+        report.leftAtBackup = !UndoBackup(backup, path, report.backupName);
         report.outcome = ShrinkOutcome::CannotCreate;
         return report;
     }
@@ -141,7 +170,7 @@ ShrinkReport ShrinkFileWithReport(const CString& path) {
     SetLastError(ERROR_SUCCESS);
     if (FAILED(destination.Save(path, GUID_NULL))) {
         report.error = GetLastError();
-        UndoBackup(backup, path, report.backupName);
+        report.leftAtBackup = !UndoBackup(backup, path, report.backupName);
         report.outcome = ShrinkOutcome::CannotWrite;
         return report;
     }
@@ -155,9 +184,9 @@ ShrinkReport CheckShrinkFile(const CString& path) {
     if (!LoadAndCheck(path, source, report))
         return report;
     // What the backup's hard link or rename and the writing of the new image
-    // would meet. Where the system refuses a hard link to another user's
-    // file that the caller may not write, the job renames it instead and can
-    // then write a new file; the check reports it as not writable.
+    // would meet. A read-only file is shrunk like any other: the new image
+    // is a new file in the folder. Where the system refuses a hard link to
+    // another user's file, the job renames it instead.
     if (GetFileAttributesA(report.backupName) != INVALID_FILE_ATTRIBUTES) {
         report.outcome = ShrinkOutcome::BackupExists;
         return report;
@@ -171,11 +200,6 @@ ShrinkReport CheckShrinkFile(const CString& path) {
     if (folder == INVALID_FILE_ATTRIBUTES || (folder & FILE_ATTRIBUTE_READONLY) != 0) {
         report.error = folder == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_ACCESS_DENIED;
         report.outcome = ShrinkOutcome::BackupFailed;
-        return report;
-    }
-    if ((GetFileAttributesA(path) & FILE_ATTRIBUTE_READONLY) != 0) {
-        report.error = ERROR_ACCESS_DENIED;
-        report.outcome = ShrinkOutcome::CannotWrite;
         return report;
     }
     report.outcome = ShrinkOutcome::Shrunk;
@@ -193,9 +217,13 @@ const char* DescribeOutcome(ShrinkOutcome outcome) {
         case ShrinkOutcome::Missing:
             return "no such file";
         case ShrinkOutcome::Unreadable:
-            return "cannot be read (not a regular file, or permission denied)";
+            return "cannot be read";
         case ShrinkOutcome::NotDecodable:
-            return "not decodable (not an image, damaged, or an unsupported format)";
+            return "not decodable";
+        case ShrinkOutcome::TooLarge:
+            return "too large";
+        case ShrinkOutcome::NoMemory:
+            return "not enough memory";
         case ShrinkOutcome::TooSmall:
             return "too small to halve";
         case ShrinkOutcome::NoEncoder:

@@ -9,8 +9,10 @@
 enum class ShrinkOutcome {
     Shrunk,
     Missing,       // no file at the path
-    Unreadable,    // not a regular file, or no permission to read it
+    Unreadable,    // not a regular file, no permission to read it, or a read error
     NotDecodable,  // not an image, damaged, or a format without a decoder
+    TooLarge,      // beyond one of the library's limits
+    NoMemory,      // memory was refused while the file was read or decoded
     TooSmall,      // a side of one pixel halves to nothing
     NoEncoder,     // no encoder writes the path's extension
     BackupExists,  // a file of the backup name is there already
@@ -26,8 +28,19 @@ struct ShrinkReport {
     LONG height = 0;
     LONG newWidth = 0;
     LONG newHeight = 0;
-    // The platform's last error where a file operation failed, else 0.
+    // The cause as the platform's last error: a file operation's, or for a
+    // file that is passed over unread, undecoded or too large, the decoder's
+    // status as its nearest code (ERROR_BAD_FORMAT, ERROR_INVALID_DATA,
+    // ERROR_NOT_SUPPORTED...); else 0.
     DWORD error = 0;
+    // For TooLarge: the limit in words, and the sides the file declared
+    // where it declared them (else 0).
+    const char* limit = nullptr;
+    unsigned long long declaredWidth = 0;
+    unsigned long long declaredHeight = 0;
+    // The job failed after renaming the original to the backup name and
+    // could not rename it back: the original now sits under backupName.
+    bool leftAtBackup = false;
 };
 
 // "old" put directly after the last '/', or in front of a path without one.

@@ -269,12 +269,14 @@ Status CheckPixelData(const BITMAPINFOHEADER& info, DWORD fileSize, size_t size,
 
 Status ReadBmpHeader(const BYTE* data, size_t size, BmpHeader& header) {
     header = BmpHeader();
-    if (data == nullptr || size < kBmpFileHeaderBytes + sizeof(DWORD))
+    // Without its signature the file is not a bitmap at all, as the other
+    // decoders say of files without theirs.
+    if (data == nullptr || size < sizeof(WORD) || LoadWord(data) != kBmpSignature)
+        return UnknownImageFormat;
+    if (size < kBmpFileHeaderBytes + sizeof(DWORD))
         return GenericError;
     BITMAPFILEHEADER file;
     std::memcpy(&file, data, sizeof(file));
-    if (file.bfType != kBmpSignature)
-        return GenericError;
 
     const DWORD headerSize = LoadDword(data + kBmpFileHeaderBytes);
     HeaderKind kind;
@@ -327,7 +329,7 @@ Status ReadBmpHeader(const BYTE* data, size_t size, BmpHeader& header) {
         }
     }
     if (!WithinImageCaps(header.format, header.width, header.height))
-        return ValueOverflow;
+        return RefusePictureSize(header.width, header.height);
     return CheckPixelData(info, file.bfSize, size, header);
 }
 

@@ -63,8 +63,8 @@ struct BmpHeader {
 
 // Checks the file header, the info header in any of its sizes, the masks and
 // the colour table against each other and against the data's size. Returns
-// GenericError for malformed or truncated data, NotImplemented for a valid
-// file that uses a feature we do not decode, ValueOverflow for a picture
+// UnknownImageFormat without the "BM" signature, GenericError for malformed or truncated data,
+// NotImplemented for a valid file that uses a feature we do not decode, ValueOverflow for a picture
 // beyond the library's caps.
 Status ReadBmpHeader(const BYTE* data, size_t size, BmpHeader& header);
 

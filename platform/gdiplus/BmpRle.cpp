@@ -24,8 +24,11 @@ public:
     UINT x = 0;
     UINT y = 0;  // counted from the bottom row, as the stream runs
 
-    // True when `count` more pixels fit on the current row.
-    bool Fits(UINT count) const { return y < height_ && count <= width_ - x; }
+    bool InPicture() const { return y < height_; }
+    // How many of `count` more pixels fit on the current row. Runs that cross
+    // the right edge are clipped: ImageMagick and GraphicsMagick pad every
+    // row of their streams to a multiple of four pixels.
+    UINT Inside(UINT count) const { return count < width_ - x ? count : width_ - x; }
     bool Complete() const { return y >= height_ || (y == height_ - 1 && x == width_); }
     bool MoveBy(UINT dx, UINT dy) {
         if (dx > width_ - x || dy > height_ - y)
@@ -81,9 +84,10 @@ Status ReadBmpRle(const BYTE* data, const BmpHeader& header, ImageBuffer& image)
         pos += kPairBytes;
 
         if (count > 0) {
-            if (!canvas.Fits(count))
+            if (!canvas.InPicture())
                 return GenericError;
-            for (UINT i = 0; i < count; ++i) {
+            const UINT inside = canvas.Inside(count);
+            for (UINT i = 0; i < inside; ++i) {
                 if (!canvas.Put(IndexAt(value, i, fourBit)))
                     return GenericError;
             }
@@ -99,11 +103,13 @@ Status ReadBmpRle(const BYTE* data, const BmpHeader& header, ImageBuffer& image)
                 return GenericError;
             pos += kPairBytes;
         } else {
-            // A literal run of `value` indices, padded to a 16-bit boundary.
+            // A literal run of `value` indices, padded to a 16-bit boundary;
+            // its bytes past the right edge are read over, not drawn.
             const size_t bytes = fourBit ? (value + 1u) / 2 : value;
-            if (end - pos < bytes || !canvas.Fits(value))
+            if (end - pos < bytes || !canvas.InPicture())
                 return GenericError;
-            for (UINT i = 0; i < value; ++i) {
+            const UINT inside = canvas.Inside(value);
+            for (UINT i = 0; i < inside; ++i) {
                 const BYTE packed = data[pos + (fourBit ? i / 2 : i)];
                 if (!canvas.Put(IndexAt(packed, i, fourBit)))
                     return GenericError;

@@ -28,8 +28,27 @@ constexpr unsigned long long kMaxFileBytes = kMaxImageBytes + (64ull << 20);
 // Less than this is not worth another thread.
 constexpr size_t kReadPerThread = 4 << 20;
 
-Status FromErrno(int error) {
-    SetLastError(Win32ErrorFromErrno(error));
+// The last error for errno: the system's nearest code, made exact where the
+// user is told the cause (a read error is not a write fault; too many open
+// files is no permission problem).
+DWORD LastErrorFor(int error, bool reading) {
+    switch (error) {
+        case EMFILE:
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
+        case ELOOP:
+            return ERROR_CANT_RESOLVE_FILENAME;
+        case EISDIR:
+            return ERROR_DIRECTORY;
+        case EIO:
+            return reading ? ERROR_READ_FAULT : ERROR_WRITE_FAULT;
+        default:
+            return Win32ErrorFromErrno(error);
+    }
+}
+
+Status FromErrno(int error, bool reading = false) {
+    SetLastError(LastErrorFor(error, reading));
     switch (error) {
         case ENOENT:
         case ENOTDIR:
@@ -226,16 +245,21 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
     // Non-blocking, so that a FIFO in the file's place cannot hang the open.
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return FromErrno(errno);
+        return FromErrno(errno, true);
     struct stat info;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
         ::close(fd);
-        SetLastError(ERROR_ACCESS_DENIED);
+        return FromErrno(error, true);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        SetLastError(S_ISDIR(info.st_mode) ? ERROR_DIRECTORY : ERROR_BAD_FILE_TYPE);
         return Win32Error;
     }
     if (static_cast<unsigned long long>(info.st_size) > kMaxFileBytes) {
         ::close(fd);
-        return ValueOverflow;
+        return RefuseSize("8 GiB + 64 MiB for an image file");
     }
     const size_t size = static_cast<size_t>(info.st_size);
     // Read into memory that is not zeroed first; a large picture would
@@ -258,8 +282,8 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
         share.size = end - begin;
         while (share.done < share.size) {
             const ssize_t n =
-                ::pread(fd, bytes.data.get() + begin + share.done, share.size - share.done,
-                        static_cast<off_t>(begin + share.done));
+                host::Pread(fd, bytes.data.get() + begin + share.done, share.size - share.done,
+                            static_cast<off_t>(begin + share.done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {
@@ -275,7 +299,7 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
     for (const Share& share : shares) {
         if (share.error != 0) {
             ::close(fd);
-            return FromErrno(share.error);
+            return FromErrno(share.error, true);
         }
         done += share.done;
         if (share.done < share.size)
@@ -288,13 +312,11 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
 
 Status WriteWholeFileReplacing(const std::string& name, const EncodedFile& data) {
     struct stat existing;
+    // A read-only file is replaced like any other, as the folder allows: the
+    // file job keeps the original under its backup name and then writes the
+    // new image under the old name. An immutable or append-only file is
+    // refused by the rename itself.
     const bool replacing = ::stat(name.c_str(), &existing) == 0;
-    // Whoever may not write the file may not replace it either: the rename
-    // would otherwise get around a read-only file (or an immutable one, which
-    // only this check sees for root).
-    if (replacing && ::faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) != 0) {
-        return FromErrno(errno);
-    }
     std::string temporary;
     int error = WriteTemporaryFile(name, replacing ? &existing : nullptr, data, temporary);
     if (error == 0 && host::Rename(temporary.c_str(), name.c_str()) != 0)

@@ -22,18 +22,18 @@ struct FileBytes {
 
 // Opens a regular file and reads it whole. The descriptor stays open for the
 // caller to close. FileNotFound, AccessDenied, Win32Error (not a regular
-// file, read error), ValueOverflow (larger than any picture we decode),
-// OutOfMemory. Sets the last error.
+// file: ERROR_DIRECTORY or ERROR_BAD_FILE_TYPE; a read error:
+// ERROR_READ_FAULT; too many open files...), ValueOverflow (larger than any
+// picture we decode), OutOfMemory. Sets the last error.
 Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes);
 
 // Writes the file to a new temporary file beside name, flushes it to disk and
 // renames it over name. A file that name held before keeps its owner, group
 // (where the caller may set them) and permission bits in the new one; a new
-// file gets the usual 0666 less the umask. A file the caller may not write is
-// not replaced. On any failure the temporary file is removed and name is
-// untouched; the status follows the cause (AccessDenied, Win32Error for a full
-// disk or an I/O error...) with the last error set. Where the file system has
-// O_TMPFILE, the temporary file gets a name only once it is complete and
-// flushed. Writing, flushing, closing and renaming go through the host's
-// calls (platform/win32/Host.h).
+// file gets the usual 0666 less the umask. A read-only file is replaced where
+// its folder may be written, as a rename would. On any failure the temporary file is removed and
+// name is untouched; the status follows the cause (AccessDenied, Win32Error for a full disk or an
+// I/O error...) with the last error set. Where the file system has O_TMPFILE, the temporary file
+// gets a name only once it is complete and flushed. Writing, flushing, closing and renaming go
+// through the host's calls (platform/win32/Host.h).
 Status WriteWholeFileReplacing(const std::string& name, const EncodedFile& data);

@@ -126,7 +126,7 @@ Status DecodeFirstFrame(GifFileType* gif, size_t size, int transparentIndex, Ima
         static_cast<UINT>(empty ? gif->SHeight : std::max(gif->SHeight, frame.Top + frame.Height));
     const unsigned long long pixels = static_cast<unsigned long long>(width) * height;
     if (pixels > kMaxImagePixels)
-        return ValueOverflow;
+        return RefusePictureSize(width, height);
     if (pixels > kPixelsWithoutData && pixels / kLzwMaxExpansion > size)
         return GenericError;
     ImageBuffer image;

@@ -2,6 +2,28 @@
 
 #include <algorithm>
 
+namespace {
+thread_local SizeRefusal t_refusal;
+}  // namespace
+
+Status RefuseSize(const char* limit, unsigned long long width, unsigned long long height) {
+    t_refusal = {limit, width, height};
+    return ValueOverflow;
+}
+
+SizeRefusal LastSizeRefusal() {
+    return t_refusal;
+}
+
+void ClearSizeRefusal() {
+    t_refusal = {};
+}
+
+Status RefusePictureSize(unsigned long long width, unsigned long long height) {
+    return RefuseSize(width * height > kMaxImagePixels ? "2^30 pixels" : "8 GiB of pixels", width,
+                      height);
+}
+
 Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height, Pages pages) {
     const UINT bits = GetPixelFormatSize(format);
     if (width == 0 || height == 0 || bits == 0)
@@ -9,7 +31,7 @@ Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height, Pages 
     const unsigned long long pixels = static_cast<unsigned long long>(width) * height;
     const unsigned long long stride = StrideFor(format, width);
     if (pixels > kMaxImagePixels || stride > 0x7FFFFFFFull || stride * height > kMaxImageBytes) {
-        return ValueOverflow;
+        return RefusePictureSize(width, height);
     }
     BYTE* memory = pages == Pages::Present ? AllocateZeroedPixels(stride * height)
                                            : AllocateZeroedPixelsOnDemand(stride * height);
@@ -42,7 +64,7 @@ Status ImageBuffer::AdoptRows(PixelBlock block, size_t blockSize, PixelFormat fo
         return InvalidParameter;
     }
     if (static_cast<unsigned long long>(width) * height > kMaxImagePixels)
-        return ValueOverflow;
+        return RefusePictureSize(width, height);
     pixels_ = std::move(block);
     first_ = pixels_.get() + firstRowOffset;
     format_ = format;

@@ -14,6 +14,21 @@
 constexpr unsigned long long kMaxImagePixels = 1ull << 30;
 constexpr unsigned long long kMaxImageBytes = 8ull << 30;
 
+// What the last refusal for size on this thread was: the limit in words
+// ("2^30 pixels") and, where the picture declared them, its sides (else 0).
+struct SizeRefusal {
+    const char* limit = nullptr;
+    unsigned long long width = 0;
+    unsigned long long height = 0;
+};
+// Records the refusal and returns ValueOverflow.
+Status RefuseSize(const char* limit, unsigned long long width = 0, unsigned long long height = 0);
+SizeRefusal LastSizeRefusal();
+void ClearSizeRefusal();
+// The limit a picture of these sides and bytes of pixels is over: the pixel
+// count first, then the bytes.
+Status RefusePictureSize(unsigned long long width, unsigned long long height);
+
 // Row stride of the library's bitmaps: bits rounded up to whole 32-bit words.
 constexpr unsigned long long StrideFor(PixelFormat format, unsigned long long width) {
     return (GetPixelFormatSize(format) * width + 31) / 32 * 4;

@@ -164,7 +164,7 @@ Status DecodeJpeg(const BYTE* data, size_t size, ImageBuffer& out) {
 
     // Beyond the library's bound first, as for every format; then damage.
     if (static_cast<unsigned long long>(info.image_width) * info.image_height > kMaxImagePixels)
-        return ValueOverflow;
+        return RefusePictureSize(info.image_width, info.image_height);
     if (!CanHoldItsBlocks(info, size))
         return InvalidParameter;
     ImageBuffer picture;

@@ -2,6 +2,8 @@
 
 #include <jerror.h>
 
+#include "platform/gdiplus/ImageBuffer.h"
+
 namespace {
 
 JpegErrorManager* ManagerOf(jpeg_common_struct* cinfo) {
@@ -51,7 +53,7 @@ Status JpegDecodeFailureStatus(const JpegErrorManager& manager) {
         case JpegFailure::kNone:
             return Ok;
         case JpegFailure::kTooManyScans:
-            return ValueOverflow;
+            return RefuseSize("100 scans for a JPEG file");
         case JpegFailure::kWarning:
             return InvalidParameter;
         case JpegFailure::kError:
@@ -64,7 +66,7 @@ Status JpegDecodeFailureStatus(const JpegErrorManager& manager) {
         // working memory than the limit the decoder set.
         case JERR_NO_BACKING_STORE:
         case JERR_IMAGE_TOO_BIG:
-            return ValueOverflow;
+            return RefuseSize("1 GiB of working memory for a JPEG file");
         // Well-formed files of a kind this libjpeg build does not decode:
         // 12-bit samples, lossless or hierarchical processes.
         case JERR_BAD_PRECISION:

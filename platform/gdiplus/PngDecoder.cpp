@@ -87,7 +87,7 @@ Status CheckHeader(const BYTE* data, size_t size) {
     }
     const unsigned long long pixels = static_cast<unsigned long long>(width) * height;
     if (pixels > kMaxImagePixels)
-        return ValueOverflow;
+        return RefusePictureSize(width, height);
     // Interlacing only adds filter bytes, so this is a lower bound either way.
     const unsigned long long imageBytes = pixels * ChannelsOf(colorType) * bitDepth / 8;
     if (imageBytes / kDeflateMaxRatio > size)

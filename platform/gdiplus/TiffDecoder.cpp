@@ -221,7 +221,7 @@ Status ReadStrips(TIFF* tiff, const TiffLayout& layout, const TiffPixelStore& st
     if (TIFFScanlineSize64(tiff) != lineBytes)
         return NotImplemented;
     if (lineBytes > static_cast<uint64_t>(kMaxTiffLibraryAllocation))
-        return ValueOverflow;
+        return RefuseSize("256 MiB for a TIFF row");
     std::unique_ptr<BYTE[]> line = AllocateWork(lineBytes);
     if (line == nullptr)
         return OutOfMemory;
@@ -252,10 +252,10 @@ Status ReadTiles(TIFF* tiff, const TiffLayout& layout, const TiffPixelStore& sto
         return NotImplemented;
     }
     if (tileRowBytes > static_cast<uint64_t>(kMaxTiffLibraryAllocation))
-        return ValueOverflow;
+        return RefuseSize("256 MiB for a TIFF tile", layout.tileWidth, layout.tileHeight);
     const uint64_t tileBytes = tileRowBytes * layout.tileHeight;
     if (tileBytes > static_cast<uint64_t>(kMaxTiffLibraryAllocation))
-        return ValueOverflow;
+        return RefuseSize("256 MiB for a TIFF tile", layout.tileWidth, layout.tileHeight);
     if (TIFFTileSize64(tiff) != tileBytes)
         return NotImplemented;
     std::unique_ptr<BYTE[]> tile = AllocateWork(tileBytes);

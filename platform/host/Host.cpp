@@ -22,6 +22,10 @@ ssize_t Writev(int fd, const iovec* pieces, int count) {
     return system::Writev(fd, pieces, count);
 }
 
+ssize_t Pread(int fd, void* buffer, size_t size, off_t offset) {
+    return system::Pread(fd, buffer, size, offset);
+}
+
 int Fsync(int fd) {
     return system::Fsync(fd);
 }

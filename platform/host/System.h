@@ -30,6 +30,10 @@ inline ssize_t Writev(int fd, const iovec* pieces, int count) {
     return ::writev(fd, pieces, count);
 }
 
+inline ssize_t Pread(int fd, void* buffer, size_t size, off_t offset) {
+    return ::pread(fd, buffer, size, offset);
+}
+
 inline int Fsync(int fd) {
     return ::fsync(fd);
 }

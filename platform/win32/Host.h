@@ -17,6 +17,7 @@ int RenameNoReplace(const char* from, const char* to);  // renameat2 with RENAME
 int Link(const char* from, const char* to);             // links the name, not its target
 int Unlink(const char* path);
 ssize_t Writev(int fd, const iovec* pieces, int count);
+ssize_t Pread(int fd, void* buffer, size_t size, off_t offset);
 int Fsync(int fd);
 int Close(int fd);
 int Rename(const char* from, const char* to);

@@ -84,7 +84,8 @@ TEST(CompanionTest, UsageErrorsExitWithTwoAndHelpAndVersionWithZero) {
 // given, the folder left with every halved picture and its original beside
 // it and all else as it was.
 TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWithOneJobAndOnceWithMany) {
-    const std::string unreadable = "cannot be read (not a regular file, or permission denied)";
+    const std::string notRegular = "cannot be read (not a regular file)",
+                      folderRead = "cannot be read (is a folder)";
     const std::string noEncoder = "no encoder for the extension", taken = "backup name exists";
     const std::string fits(248, 'f'), tooLong(249, 'n');  // "old" + name: 255 bytes at most
     const struct {
@@ -95,7 +96,12 @@ TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWithOneJobAndOnceWithMany
     } files[] = {
         {"b.bmp", 100, 80, ""},
         {"a.bmp", 101, 81, ""},
-        {"notes.bmp", 0, 0, "not decodable (not an image, damaged, or an unsupported format)"},
+        {"notes.bmp", 0, 0,
+         "not decodable (not a picture, or a format this program does not read)"},
+        {"big.png", 0, 0, "too large (33000 x 33000 is over the limit of 2^30 pixels)"},
+        {"pic.webp", 0, 0, "not decodable (a WebP file: not a format this program reads)"},
+        {"cut.png", 0, 0, "not decodable (a damaged PNG file)"},
+        {"", 0, 0, "no such file"},
         {"-dash.bmp", 6, 6, ""},
         {"new\nline.bmp", 6, 7, "", "new\\nline.bmp"},
         {"back\\slash.bmp", 9, 6, "", "back\\\\slash.bmp"},
@@ -114,11 +120,11 @@ TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWithOneJobAndOnceWithMany
         {"taken.bmp", 8, 8, taken},
         {"missing.bmp", 0, 0, "no such file"},
         {"dangling.bmp", 0, 0, "no such file"},
-        {"fifo.bmp", 0, 0, unreadable},  // without a writer, must not hold the job up
-        {"folder.bmp", 0, 0, unreadable},
-        {"loop.bmp", 0, 0, unreadable},
-        {"tofolder.bmp", 0, 0, unreadable},
-        {"tofifo.bmp", 0, 0, unreadable},
+        {"fifo.bmp", 0, 0, notRegular},  // without a writer, must not hold the job up
+        {"folder.bmp", 0, 0, folderRead},
+        {"loop.bmp", 0, 0, "cannot be read (too many levels of symbolic links)"},
+        {"tofolder.bmp", 0, 0, folderRead},
+        {"tofifo.bmp", 0, 0, notRegular},
     };
     for (const std::vector<std::string>& options :
          {std::vector<std::string>{"--jobs", "1"}, {"--jobs=4", "--quiet"}}) {
@@ -145,6 +151,17 @@ TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWithOneJobAndOnceWithMany
             args.push_back(f.name);
         }
         WriteFileBytes(folder.File("notes.bmp"), Bytes(20, 'x'));
+        // A PNG header declaring 33000 x 33000 (CRCs are not checked), a
+        // WebP header, and a PNG cut short after its signature.
+        const char png[] = "\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x80\xE8\0\0\x80\xE8\x08\x02";
+        Bytes big(png, png + sizeof(png));  // the terminating zero as the first of 3
+        big.resize(45);
+        WriteFileBytes(folder.File("big.png"), big);
+        const char webp[] = "RIFF\x24\0\0\0WEBPVP8 ";
+        Bytes webpFile(webp, webp + sizeof(webp));
+        webpFile.resize(44);
+        WriteFileBytes(folder.File("pic.webp"), webpFile);
+        WriteFileBytes(folder.File("cut.png"), Bytes(png, png + 12));
         WriteFileBytes(folder.File("oldtaken.bmp"), Bytes(20, 'y'));
         ::mkfifo(folder.File("fifo.bmp").c_str(), 0600);
         ::mkdir(folder.File("folder.bmp").c_str(), 0700);
@@ -168,7 +185,7 @@ TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWithOneJobAndOnceWithMany
     }
 }
 
-TEST(CompanionTest, WithoutPermissionNothingChanges) {
+TEST(CompanionTest, WithoutPermissionOnlyAReadOnlyPictureInAWritableFolderIsShrunk) {
     // Run as a user without privileges where the tests run as root.
     const std::string as =
         ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
@@ -191,14 +208,17 @@ TEST(CompanionTest, WithoutPermissionNothingChanges) {
     const CompanionRun run =
         Companion({"-j1", "ro/a.bmp", "rw/readonly.bmp", "rw/unreadable.bmp"}, folder.Path(), as);
     EXPECT_EQ(run.status, 1);
-    // The folder would let a rename replace readonly.bmp; its owner said no.
+    // A read-only picture in a folder that may be written is shrunk: the
+    // original is kept as the backup, the new file keeps its mode.
+    EXPECT_EQ(run.out, "shrunk rw/readonly.bmp 8x8 -> 4x4, original kept as oldreadonly.bmp\n");
     EXPECT_EQ(run.err,
               "passed over ro/a.bmp: cannot make the backup (permission denied)\n"
-              "passed over rw/readonly.bmp: cannot write (permission denied)\n"
-              "passed over rw/unreadable.bmp: cannot be read (not a regular file, or permission "
-              "denied)\n");
+              "passed over rw/unreadable.bmp: cannot be read (permission denied)\n");
     ExpectKept(ro, folder.File("ro"));
-    ExpectKept(rw, folder.File("rw"));
+    ExpectKept(rw, folder.File("rw"), {{"readonly.bmp", 4, 4}});
+    struct stat info;
+    ASSERT_EQ(::stat(folder.File("rw/readonly.bmp").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0444u);
 }
 
 TEST(CompanionTest, TheNewImageAndTheBackupKeepTheOriginalsOwnerAndMode) {
@@ -217,4 +237,59 @@ TEST(CompanionTest, TheNewImageAndTheBackupKeepTheOriginalsOwnerAndMode) {
         EXPECT_EQ(info.st_uid, original.st_uid) << name;
         EXPECT_EQ(info.st_gid, original.st_gid) << name;
     }
+}
+
+// Under a small address space a picture that needs more is passed over for
+// memory, a small one beside it is shrunk, and with two jobs a picture that
+// runs out while the other is in flight is retried alone. Under few file
+// descriptors, every file that met the limit says so and is left as it was.
+TEST(CompanionTest, UnderTheProcessLimitsEachFileSaysWhichLimitItMet) {
+    TempFolder folder;
+    WritePicture(folder.File("a.png"), 5000, 5000, 24, RGB(0, 90, 200));
+    WritePicture(folder.File("small.bmp"), 8, 8);
+    const FolderState before = StateOf(folder.Path());
+    CompanionRun run =
+        Companion({"-j1", "a.png", "small.bmp"}, folder.Path(), "prlimit --as=100000000 ");
+    EXPECT_EQ(run.err, "passed over a.png: not enough memory\n");
+    EXPECT_EQ(run.out, "shrunk small.bmp 8x8 -> 4x4, original kept as oldsmall.bmp\n");
+    ExpectKept(before, folder.Path(), {{"small.bmp", 4, 4}});
+    // Each alone needs about 170 MB, the two at once twice that. One malloc
+    // arena, so that the address space the threads' arenas reserve (64 MB
+    // each) does not blur the limit at this small scale.
+    ::link(folder.File("a.png").c_str(), folder.File("b.png").c_str());
+    run = Companion({"-j2", "a.png", "b.png"}, folder.Path(),
+                    "MALLOC_ARENA_MAX=1 prlimit --as=200000000 ");
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(SortedLines(run.out),
+              SortedLines("shrunk a.png 5000x5000 -> 2500x2500, original kept as olda.png\n"
+                          "shrunk b.png 5000x5000 -> 2500x2500, original kept as oldb.png\n"));
+
+    TempFolder many;
+    std::vector<std::string> args = {"-j16"};
+    for (int i = 0; i < 32; ++i) {
+        args.push_back("p" + std::to_string(i) + ".bmp");
+        WritePicture(many.File(args.back()), 8, 8);
+    }
+    const FolderState start = StateOf(many.Path());
+    // Nothing but the standard streams inherited; the loader needs the one
+    // descriptor left at start, then 16 jobs share it.
+    run = Companion(args, many.Path(), "3>&- 4>&- 5>&- 6>&- 7>&- 8>&- 9>&- prlimit --nofile=4 ");
+    const std::multiset<std::string> out = SortedLines(run.out), err = SortedLines(run.err);
+    std::vector<Halved> halved;
+    size_t limited = 0;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const std::string& name = args[i];
+        if (out.count("shrunk " + name + " 8x8 -> 4x4, original kept as old" + name) == 1) {
+            halved.push_back({name, 4, 4});
+        } else {
+            const std::string over = "passed over " + name + ": ";
+            limited += err.count(over + "cannot be read (too many open files)") +
+                       err.count(over + "cannot write (too many open files)");
+        }
+    }
+    // Every file has its one line, and no other line is written.
+    EXPECT_EQ(halved.size() + limited, 32u) << run.out << run.err;
+    EXPECT_EQ(out.size() + err.size(), 32u) << run.out << run.err;
+    EXPECT_GT(limited, 0);
+    ExpectKept(start, many.Path(), halved);
 }

@@ -12,7 +12,8 @@ namespace {
 using gdiplus_testing::WriteStep;
 
 std::atomic<int> g_writeError{0}, g_stepError{0}, g_startups{0}, g_shutdowns{0}, g_failures{0};
-std::atomic<size_t> g_writeAfter{0};
+std::atomic<int> g_readError{0};
+std::atomic<size_t> g_writeAfter{0}, g_readAfter{0};
 std::atomic<WriteStep> g_step{WriteStep::Sync};
 // What this thread has written of the file it writes; one file at a time.
 thread_local size_t t_written = 0;
@@ -47,6 +48,16 @@ ssize_t Writev(int fd, const iovec* pieces, int count) {
     t_written += n > 0 ? static_cast<size_t>(n) : 0;
     return n;
 }
+ssize_t Pread(int fd, void* buffer, size_t size, off_t offset) {
+    const size_t limit = g_readAfter.load();
+    if (g_readError.load() == 0 || static_cast<size_t>(offset) + size <= limit)
+        return host::system::Pread(fd, buffer, size, offset);
+    if (static_cast<size_t>(offset) >= limit) {
+        errno = g_readError.load();
+        return -1;
+    }
+    return host::system::Pread(fd, buffer, limit - static_cast<size_t>(offset), offset);
+}
 int Fsync(int fd) {
     return Fails(WriteStep::Sync) ? -1 : host::system::Fsync(fd);
 }
@@ -78,6 +89,10 @@ void InjectWriteError(int error, size_t afterBytes) {
     g_writeAfter.store(afterBytes);
     g_writeError.store(error);
     t_written = 0;
+}
+void InjectReadError(int error, size_t afterBytes) {
+    g_readAfter.store(afterBytes);
+    g_readError.store(error);
 }
 void InjectStepError(WriteStep step, int error) {
     g_step.store(step);

@@ -12,6 +12,10 @@ namespace gdiplus_testing {
 // of the file have been written (0 disables).
 void InjectWriteError(int error, size_t afterBytes);
 
+// Makes reads of image files fail with errno `error` once `afterBytes` bytes
+// into the file (0 disables).
+void InjectReadError(int error, size_t afterBytes);
+
 // The later steps of writing an image file, each of which can fail.
 enum class WriteStep { Sync, Close, Rename };
 // Makes one step fail with errno `error` (0 disables); a file whose close is

@@ -20,6 +20,7 @@
 #include "tests/fakes/GdiplusFakes.h"
 #include "tests/fakes/Win32Fakes.h"
 #include "tests/support/JobChecks.h"
+#include "tests/support/RawTestCodec.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -132,11 +133,31 @@ TEST(ShrinkFileTest, MalformedFilesOfTheCorpusAreRefusedAndFindingsDecode) {
         const std::string name = "replay" + entry.path().extension().string();
         WriteFileBytes(folder.File(name), ReadFileBytes(entry.path().string()));
         const FolderState before = StateOf(folder.Path());
-        EXPECT_EQ(Shrink(folder.File(name)).outcome, ShrinkOutcome::NotDecodable);
+        // Files declaring more than a limit allows are refused as too large.
+        const ShrinkOutcome outcome = Shrink(folder.File(name)).outcome;
+        EXPECT_TRUE(outcome == ShrinkOutcome::NotDecodable || outcome == ShrinkOutcome::TooLarge)
+            << DescribeOutcome(outcome);
         ExpectKept(before, folder.Path());
         fs::remove(folder.File(name));
     }
     EXPECT_GT(replayed, 0);
+}
+
+// A picture the library decodes but cannot draw into a section (32-bit CMYK
+// here) must not come out black under the user's name.
+TEST(ShrinkFileTest, APictureWhosePixelsCannotBeCopiedIsPassedOverUntouched) {
+    RegisterRawTestCodec();
+    TempFolder folder;
+    const std::string path = folder.File("a.bmp");
+    const std::vector<BYTE> row(4 * 4, 0x80);
+    const std::vector<BYTE> file = MakeRawTestFile(0x0000200F, 4, 4, {}, {row, row, row, row});
+    WriteFileBytes(path, file);
+    const FolderState before = StateOf(folder.Path());
+    CDibImage image;
+    EXPECT_EQ(image.Load(path.c_str()), E_FAIL);
+    EXPECT_EQ(image.section(), nullptr);
+    EXPECT_EQ(Shrink(path).outcome, ShrinkOutcome::NotDecodable);
+    ExpectKept(before, folder.Path());
 }
 
 TEST(ShrinkFileTest, AFailureWritingTheNewImageLeavesTheFileAsItWasAndSaysWhy) {
@@ -176,11 +197,50 @@ TEST(ShrinkFileTest, AFailureWritingTheNewImageLeavesTheFileAsItWasAndSaysWhy) {
         gdiplus_testing::InjectWriteError(0, 0);
         EXPECT_EQ(report.outcome, ShrinkOutcome::CannotWrite);
         EXPECT_EQ(report.error, c.reported);
+        EXPECT_FALSE(report.leftAtBackup);
         ExpectKept(before, folder.Path());
         EXPECT_EQ(OpenDescriptors(), descriptors);
     }
     SetUpBackups(true, false);
     EXPECT_EQ(Shrink(path).outcome, ShrinkOutcome::Shrunk) << "every fault was taken back";
+}
+
+// An I/O error part way through reading the original is a read failure,
+// told apart from a file that is not a picture.
+TEST(ShrinkFileTest, AnIoErrorWhileReadingPassesTheFileOverAsUnreadable) {
+    TempFolder folder;
+    WritePicture(folder.File("a.bmp"), 64, 48);
+    const FolderState before = StateOf(folder.Path());
+    gdiplus_testing::InjectReadError(EIO, 100);
+    const ShrinkReport report = Shrink(folder.File("a.bmp"));
+    gdiplus_testing::InjectReadError(0, 0);
+    EXPECT_EQ(report.outcome, ShrinkOutcome::Unreadable);
+    EXPECT_EQ(report.error, ERROR_READ_FAULT);
+    ExpectKept(before, folder.Path());
+}
+
+// Without hard links the original is renamed to the backup name; when the
+// save fails and so does the rename back, the report says where it is.
+TEST(ShrinkFileTest, AFailedMoveBackIsReportedWithTheOriginalWholeUnderTheBackupName) {
+    TempFolder folder;
+    WritePicture(folder.File("a.bmp"), 8, 8);
+    const Bytes original = ReadFileBytes(folder.File("a.bmp"));
+    win32_testing::RenameCalls calls = win32_testing::SystemRenameCalls();
+    calls.link = [](const char*, const char*) { return errno = EPERM, -1; };
+    calls.renameNoReplace = [](const char* from, const char* to) {
+        const bool back = std::string(from).find("/olda.bmp") != std::string::npos;
+        return back ? (errno = EIO, -1)
+                    : win32_testing::SystemRenameCalls().renameNoReplace(from, to);
+    };
+    win32_testing::SetRenameCalls(calls);
+    gdiplus_testing::InjectWriteError(ENOSPC, 0);
+    const ShrinkReport report = Shrink(folder.File("a.bmp"));
+    gdiplus_testing::InjectWriteError(0, 0);
+    SetUpBackups(true, false);
+    EXPECT_EQ(report.outcome, ShrinkOutcome::CannotWrite);
+    EXPECT_TRUE(report.leftAtBackup);
+    EXPECT_EQ(ListFolder(folder.Path()), "olda.bmp");
+    EXPECT_EQ(ReadFileBytes(folder.File("olda.bmp")), original);
 }
 
 // Another program that takes the backup name just before the job makes the

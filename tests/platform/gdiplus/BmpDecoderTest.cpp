@@ -232,7 +232,7 @@ TEST(BmpDecoder, EachHeaderDefectGivesItsStatusAndNoPicture) {
         Status expected;
     } cases[] = {
         // clang-format off
-        {"no BM signature", "pal8.bmp", {{0, 'X', 1}}, GenericError},
+        {"no BM signature", "pal8.bmp", {{0, 'X', 1}}, UnknownImageFormat},
         {"shorter than the file header", "pal8.bmp", {{kCut, 13}}, GenericError},
         {"header size 41", "pal8.bmp", {{kHeaderSize, 41}}, GenericError},
         {"header past the end of the file", "pal8.bmp", {{kCut, 40}}, GenericError},
@@ -288,8 +288,13 @@ TEST(BmpDecoder, RleStreamsDrawInsideThePictureOrAreRefused) {
         {"RLE4 run alternates its two indices", true, 5, 2, {5, 0x12, 0, 0, 0, 3, 0x34, 0x50, 0, 1},
          {3, 4, 5, 0, 0, 1, 2, 1, 2, 1}},
         {"stream may stop once the last row is full", false, 2, 1, {2, 1}, {1, 1}},
-        {"run past the row end", false, 2, 1, {3, 1, 0, 1}, {}},
-        {"literal past the row end", false, 2, 1, {0, 3, 1, 1, 1, 0, 0, 1}, {}},
+        // Runs crossing the right edge are clipped; the row goes on to its end of line.
+        {"run past the row end", false, 2, 2, {3, 1, 2, 2, 0, 0, 2, 3, 0, 1}, {3, 3, 1, 1}},
+        {"literal past the row end", false, 2, 1, {0, 3, 1, 2, 3, 0, 0, 1}, {1, 2}},
+        {"RLE4 literal past the row end", true, 3, 2, {0, 5, 0x12, 0x34, 0x50, 0, 0, 0, 3, 0x55, 0, 1},
+         {5, 5, 5, 1, 2, 3}},
+        {"run above the top row", false, 2, 1, {2, 1, 0, 0, 2, 1, 0, 1}, {}},
+        {"literal above the top row", false, 2, 1, {2, 1, 0, 0, 0, 3, 1, 1, 1, 0}, {}},
         {"delta past the right edge", false, 2, 2, {0, 2, 3, 0, 0, 1}, {}},
         {"delta past the top row", false, 2, 2, {0, 2, 0, 3, 0, 1}, {}},
         {"end of line past the top row", false, 2, 1, {0, 0, 0, 0, 0, 1}, {}},
