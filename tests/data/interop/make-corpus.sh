@@ -4,8 +4,8 @@
 # Debian packages imagemagick, graphicsmagick, python3-pil, libvips-tools,
 # libtiff-tools and netpbm; the tests only read the files it leaves here.
 #
-# Every name says what the file really is (checked with identify -verbose,
-# tiffinfo and the BMP header's bytes), writer first: im (ImageMagick 6),
+# Every name says what the file really is (checked from its headers: tiffinfo,
+# and the bytes of the BMP, PNG, JPEG and GIF headers), writer first: im (ImageMagick 6),
 # gm (GraphicsMagick), pil (Pillow), vips, tiffcp and tiff2bw (libtiff), pbm
 # (netpbm). expected.tsv says what our decoders make of each.
 # The source paths come from mktemp and hold no blanks; $strip is split on purpose.
