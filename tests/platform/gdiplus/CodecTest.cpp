@@ -37,7 +37,7 @@ struct Codec {
 };
 
 // clang-format off
-const Codec kBmp{"bmp", "bmp", EncodeBmp, DecodeBmp, SniffBmp, 2, GenericError, GenericError};
+const Codec kBmp{"bmp", "bmp", EncodeBmp, DecodeBmp, SniffBmp, 2, UnknownImageFormat, GenericError};
 const Codec kPng{"png", "png", EncodePng, DecodePng, SniffPng, 8, UnknownImageFormat, GenericError};
 const Codec kGif{"gif", "gif", EncodeGif, DecodeGif, SniffGif, 6, UnknownImageFormat, GenericError};
 const Codec kJpeg{"jpg", "jpeg", EncodeJpeg, DecodeJpeg, SniffJpeg, 3, UnknownImageFormat, InvalidParameter};
