@@ -73,30 +73,41 @@ TEST(ResourceTest, TheMainDialogTemplateCarriesItsStyleBitsAndDialogUnits) {
     }
 }
 
-TEST(ResourceTest, EveryImageOfTheIconGroupIsThereAtItsDeclaredSizeAndDepth) {
+TEST(ResourceTest, TheIconGroupHoldsNineImagesThreeSizesAtEachOfThreeDepthsInOrder) {
     const GRPICONDIR* group = Load<GRPICONDIR>(14, IDI_APP_ICON);
     ASSERT_NE(group, nullptr);
-    ASSERT_EQ(group->idCount, 3);
+    const struct {
+        int size, bits;
+    } images[] = {{48, 4}, {32, 4},  {16, 4},  {48, 8}, {32, 8},
+                  {16, 8}, {48, 24}, {32, 24}, {16, 24}};
+    ASSERT_EQ(group->idCount, 9);
     for (WORD i = 0; i < group->idCount; ++i) {
         const GRPICONDIRENTRY& entry = group->idEntries[i];
-        SCOPED_TRACE(entry.bWidth);
+        SCOPED_TRACE(i);
+        EXPECT_EQ(entry.nId, i + 1);
+        EXPECT_EQ(entry.bWidth, images[i].size);
+        EXPECT_EQ(entry.bHeight, images[i].size);
+        EXPECT_EQ(entry.wBitCount, images[i].bits);
+        EXPECT_EQ(entry.bColorCount, images[i].bits == 4 ? 16 : 0);  // 0: 256 or more
+        // The image itself: its size, and no more colours than its depth holds;
+        // the deeper images are shaded, so they use more than the 16 colours.
         const auto* xpm = Load<const char*>(3, entry.nId);
         ASSERT_NE(xpm, nullptr);
         int width = 0, height = 0, colours = 0, charsPerPixel = 0;
         ASSERT_EQ(std::sscanf(xpm[0], "%d %d %d %d", &width, &height, &colours, &charsPerPixel), 4);
-        EXPECT_EQ(width, entry.bWidth);
-        EXPECT_EQ(height, entry.bHeight);
-        EXPECT_LE(colours, 1 << entry.wBitCount);
-        // Every row has the declared width.
+        EXPECT_EQ(width, images[i].size);
+        EXPECT_EQ(height, images[i].size);
+        if (images[i].bits < 24) {
+            EXPECT_LE(colours, 1 << images[i].bits);
+        }
+        if (images[i].bits > 4) {
+            EXPECT_GT(colours, 16);
+        }
         for (int row = 0; row < height; ++row) {
             EXPECT_EQ(std::string(xpm[1 + colours + row]).size(),
                       static_cast<size_t>(width * charsPerPixel));
         }
     }
-    // Largest first: 48, 32 and 16 pixels.
-    EXPECT_EQ(group->idEntries[0].bWidth, 48);
-    EXPECT_EQ(group->idEntries[1].bWidth, 32);
-    EXPECT_EQ(group->idEntries[2].bWidth, 16);
 }
 
 TEST(ResourceTest, TheVersionRecordGivesTheProjectsVersion) {
