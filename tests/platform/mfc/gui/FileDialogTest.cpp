@@ -124,26 +124,30 @@ TEST(NativeFileDialogTest,
                 }
             }
         });
-        const INT_PTR result =
-            RunWithScript([&] { return dialog.DoModal(); },
-                          [&] {
-                              // Found by its title: given none, the dialog is the desktop's "Open".
-                              ASSERT_TRUE(PumpUntil([&] { return !WindowsTitledOpen().empty(); }));
-                              chooser = WindowsTitledOpen().front();
-                              PumpFor(500);
-                              SendKeys(chooser, "ctrl+l");
-                              TypeText(chooser, c.typed);
-                              answerer.Start(200);
-                              SendKeys(chooser, "Return");
-                              PumpUntil([&] { return refused || WindowsTitledOpen().empty(); });
-                              PumpFor(300);
-                              // The first Escape may only close the name field's completion.
-                              for (int i = 0; i < 3 && !WindowsTitledOpen().empty(); ++i) {
-                                  stayedOpen = true;
-                                  SendKeys(chooser, "Escape");
-                                  PumpFor(300);
-                              }
-                          });
+        const INT_PTR result = RunWithScript(
+            [&] { return dialog.DoModal(); },
+            [&] {
+                // Found by its title: given none, the dialog is the desktop's "Open".
+                if (!PumpUntil([&] { return !WindowsTitledOpen().empty(); })) {
+                    ADD_FAILURE() << "no dialog titled Open";
+                    RunCommand("xdotool key Escape");  // to the dialog, which has the focus
+                    return;
+                }
+                chooser = WindowsTitledOpen().front();
+                PumpFor(500);
+                SendKeys(chooser, "ctrl+l");
+                TypeText(chooser, c.typed);
+                answerer.Start(200);
+                SendKeys(chooser, "Return");
+                PumpUntil([&] { return refused || WindowsTitledOpen().empty(); });
+                PumpFor(300);
+                // The first Escape may only close the name field's completion.
+                for (int i = 0; i < 3 && !WindowsTitledOpen().empty(); ++i) {
+                    stayedOpen = true;
+                    SendKeys(chooser, "Escape");
+                    PumpFor(300);
+                }
+            });
         EXPECT_EQ(refused, c.chosen.empty());
         EXPECT_EQ(stayedOpen, c.chosen.empty());
         EXPECT_EQ(result, c.chosen.empty() ? IDCANCEL : IDOK);
