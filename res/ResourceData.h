@@ -6,6 +6,6 @@
 
 extern const DLGTEMPLATEEX kMainDialogTemplate;
 extern const GRPICONDIR kAppIconGroup;
-// The RT_ICON images of the group, by image id 1 to 3.
-extern const char* const* const kAppIconImageData[3];
+// The RT_ICON images of the group, by image id 1 to 9.
+extern const char* const* const kAppIconImageData[9];
 extern const VS_VERSIONINFO kVersionInfo;

@@ -19,6 +19,12 @@ const RESOURCE_ENTRY kResourceSection[] = {
     {kIcon, 1, LANG_GERMAN_GERMANY, kAppIconImageData[0], sizeof(kAppIconImageData[0])},
     {kIcon, 2, LANG_GERMAN_GERMANY, kAppIconImageData[1], sizeof(kAppIconImageData[1])},
     {kIcon, 3, LANG_GERMAN_GERMANY, kAppIconImageData[2], sizeof(kAppIconImageData[2])},
+    {kIcon, 4, LANG_GERMAN_GERMANY, kAppIconImageData[3], sizeof(kAppIconImageData[3])},
+    {kIcon, 5, LANG_GERMAN_GERMANY, kAppIconImageData[4], sizeof(kAppIconImageData[4])},
+    {kIcon, 6, LANG_GERMAN_GERMANY, kAppIconImageData[5], sizeof(kAppIconImageData[5])},
+    {kIcon, 7, LANG_GERMAN_GERMANY, kAppIconImageData[6], sizeof(kAppIconImageData[6])},
+    {kIcon, 8, LANG_GERMAN_GERMANY, kAppIconImageData[7], sizeof(kAppIconImageData[7])},
+    {kIcon, 9, LANG_GERMAN_GERMANY, kAppIconImageData[8], sizeof(kAppIconImageData[8])},
     {kVersion, 1, LANG_GERMAN_GERMANY, &kVersionInfo, sizeof(kVersionInfo)},
 };
 

@@ -1,14 +1,15 @@
 // Writes the application icon's images as PNG files for the desktop's icon
-// theme: <folder>/<size>x<size>/apps/dorvalune.png for 16, 32 and 48 pixels.
+// theme: <folder>/<size>x<size>/apps/dorvalune.png for 16, 32 and 48 pixels,
+// from the true-colour images.
 // Runs at build time without a display: it only decodes XPM and encodes PNG.
 #include <wx/filename.h>
 #include <wx/image.h>
 
 #include <cstdio>
 
-#include "res/icons/dorvalune-16.xpm"
-#include "res/icons/dorvalune-32.xpm"
-#include "res/icons/dorvalune-48.xpm"
+#include "res/icons/dorvalune-16-24.xpm"
+#include "res/icons/dorvalune-32-24.xpm"
+#include "res/icons/dorvalune-48-24.xpm"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     const struct {
         int size;
         const char* const* xpm;
-    } images[] = {{16, dorvalune_16_xpm}, {32, dorvalune_32_xpm}, {48, dorvalune_48_xpm}};
+    } images[] = {{16, dorvalune_16_24_xpm}, {32, dorvalune_32_24_xpm}, {48, dorvalune_48_24_xpm}};
     for (const auto& image : images) {
         wxImage picture(image.xpm);
         // Transparent pixels become an alpha channel, which icon themes expect.

@@ -63,13 +63,13 @@ unsigned long FindWindow(const std::string& title, const char* wait = "--sync ")
 // field, and back to "OK".
 void AddThroughOpenDialog(unsigned long window, const std::string& path) {
     SendKeys(window, "Tab Tab space");
-    const unsigned long chooser = FindWindow("Select a file");
+    const unsigned long chooser = FindWindow("Open");
     ASSERT_NE(chooser, 0u) << "the open-file dialog did not appear";
     PumpFor(500);
     SendKeys(chooser, "ctrl+l");
     TypeText(chooser, path);
     SendKeys(chooser, "Return");
-    PumpUntil([] { return FindWindow("Select a file", "") == 0; });
+    PumpUntil([] { return FindWindow("Open", "") == 0; });
     SendKeys(window, "shift+Tab shift+Tab");
 }
 

@@ -1,11 +1,15 @@
 #include "platform/mfc/gui/OpenFileChooser.h"
 
+#include <sys/stat.h>
 #include <wx/arrstr.h>
 #include <wx/filedlg.h>
+#include <wx/msgdlg.h>
+#include <wx/stockitem.h>
 
 #include <cstring>
 
 #include "platform/mfc/gui/User32.h"
+#include "platform/win32/Shlwapi.h"
 
 namespace {
 
@@ -24,16 +28,35 @@ wxString Wildcard(LPCSTR filter) {
     return wildcard;
 }
 
+bool FileExists(const std::string& path) {
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
+}
+
+// The name the dialog hands over for what the user chose or typed. A name
+// without an extension means the one with the default extension (its first
+// three characters) if that file exists, and otherwise the name as it was
+// typed. A name with an extension of its own is taken as it is.
+std::string WithDefaultExtension(const std::string& path, LPCSTR defaultExtension) {
+    if (defaultExtension == nullptr || *defaultExtension == '\0' ||
+        *PathFindExtensionA(path.c_str()) != '\0') {
+        return path;
+    }
+    const std::string completed = path + '.' + std::string(defaultExtension).substr(0, 3);
+    return FileExists(completed) ? completed : path;
+}
+
 }  // namespace
 
 bool CNativeOpenFileChooser::Choose(const OPENFILENAMEA& ofn, std::vector<std::string>& paths) {
     long style = wxFD_OPEN;
     if (ofn.Flags & OFN_ALLOWMULTISELECT)
         style |= wxFD_MULTIPLE;
-    if (ofn.Flags & (OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST))
-        style |= wxFD_FILE_MUST_EXIST;
-    const wxString title = ofn.lpstrTitle != nullptr ? wxString::FromUTF8(ofn.lpstrTitle)
-                                                     : wxString(wxFileSelectorPromptStr);
+    // Without a title of its own, the dialog carries the desktop's word for
+    // opening files.
+    const wxString title = ofn.lpstrTitle != nullptr
+                               ? wxString::FromUTF8(ofn.lpstrTitle)
+                               : wxGetStockLabel(wxID_OPEN, wxSTOCK_WITHOUT_ELLIPSIS);
     const wxString folder =
         ofn.lpstrInitialDir != nullptr ? wxString::FromUTF8(ofn.lpstrInitialDir) : wxString();
     const wxString name = ofn.lpstrFile != nullptr ? wxString::FromUTF8(ofn.lpstrFile) : wxString();
@@ -41,13 +64,35 @@ bool CNativeOpenFileChooser::Choose(const OPENFILENAMEA& ofn, std::vector<std::s
                         Wildcard(ofn.lpstrFilter), style);
     if (ofn.nFilterIndex > 0)
         dialog.SetFilterIndex(static_cast<int>(ofn.nFilterIndex) - 1);
+    // The toolkit's own check would refuse "pic" before the default extension
+    // makes it "pic.bmp"; the names are checked here instead, once completed,
+    // before the dialog may close. A name that is missing keeps it open.
+    std::vector<std::string> accepted;
+    dialog.Bind(
+        wxEVT_BUTTON,
+        [&](wxCommandEvent& event) {
+            wxArrayString chosen;
+            dialog.GetPaths(chosen);
+            accepted.clear();
+            for (const wxString& path : chosen) {
+                accepted.push_back(
+                    WithDefaultExtension(std::string(path.fn_str()), ofn.lpstrDefExt));
+                if ((ofn.Flags & OFN_FILEMUSTEXIST) && !FileExists(accepted.back())) {
+                    const std::string name = accepted.back().substr(accepted.back().rfind('/') + 1);
+                    wxMessageDialog(&dialog,
+                                    wxString::FromUTF8(name) +
+                                        "\nFile not found.\nCheck the file name and try again.",
+                                    title, wxOK | wxICON_WARNING)
+                        .ShowModal();
+                    return;
+                }
+            }
+            event.Skip();  // on to the dialog's own handler, which closes it
+        },
+        wxID_OK);
     if (dialog.ShowModal() != wxID_OK)
         return false;
-    wxArrayString chosen;
-    dialog.GetPaths(chosen);
-    paths.clear();
-    for (const wxString& path : chosen)
-        paths.emplace_back(path.fn_str());
+    paths = accepted;
     return true;
 }
 

@@ -1,12 +1,18 @@
 // The open-file dialog's answer as the caller's buffer holds it, and the
 // walk over it.
 #include <gtest/gtest.h>
+#include <wx/timer.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/mfc/gui/Afxwin.h"
+#include "tests/guitesting/GuiTesting.h"
 #include "tests/guitesting/ScriptedChooser.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -67,6 +73,85 @@ TEST(FileDialogTest, ASelectionThatDoesNotFitTheBufferFailsTheDialog) {
         EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
         // The size the selection needs, in the buffer's first two bytes.
         EXPECT_EQ(static_cast<BYTE>(run.buffer[0]) | static_cast<BYTE>(run.buffer[1]) << 8, needed);
+    }
+}
+
+// The X windows titled "Open", in the order the server lists them.
+std::vector<unsigned long> WindowsTitledOpen() {
+    std::istringstream found(RunCommand("xdotool search --onlyvisible --name '^Open$'"));
+    std::vector<unsigned long> windows;
+    for (unsigned long window; found >> window;)
+        windows.push_back(window);
+    return windows;
+}
+
+TEST(NativeFileDialogTest,
+     ATypedNameWithoutExtensionMeansTheBitmapAndAMissingOneKeepsTheDialogOpen) {
+    const struct {
+        std::vector<std::string> files;
+        std::string typed;
+        std::string chosen;  // empty: refused
+    } cases[] = {
+        {{"pic.bmp"}, "pic", "pic.bmp"},
+        // No single name completes "pic" here; the default extension does.
+        {{"pic.bmp", "picture.bmp"}, "pic", "pic.bmp"},
+        {{"pic.bmp", "pic.png"}, "pic.png", "pic.png"},
+        {{"photo.bmp"}, "pic", ""},
+    };
+    StartToolkit();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed + " beside " + c.files.back());
+        TempFolder folder;
+        for (const std::string& name : c.files)
+            std::ofstream(folder.File(name)) << "BM";
+        CFileDialog dialog(TRUE, "bmp", nullptr,
+                           OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST,
+                           "Bitmaps *.bmp|*.bmp||");
+        std::string buffer(4096, '\0');
+        dialog.GetOFN().lpstrFile = buffer.data();
+        dialog.GetOFN().nMaxFile = 4096;
+        dialog.GetOFN().lpstrInitialDir = folder.Path().c_str();
+        // A refusal is a message box, titled as the dialog, with a loop of its
+        // own: a timer answers it from inside that loop.
+        bool refused = false, stayedOpen = false;
+        unsigned long chooser = 0;
+        wxTimer answerer;
+        answerer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            for (unsigned long window : WindowsTitledOpen()) {
+                if (chooser != 0 && window != chooser) {
+                    refused = true;
+                    SendKeys(window, "Return");
+                }
+            }
+        });
+        const INT_PTR result = RunWithScript(
+            [&] { return dialog.DoModal(); },
+            [&] {
+                // Found by its title: given none, the dialog is the desktop's "Open".
+                if (!PumpUntil([&] { return !WindowsTitledOpen().empty(); })) {
+                    ADD_FAILURE() << "no dialog titled Open";
+                    RunCommand("xdotool key Escape");  // to the dialog, which has the focus
+                    return;
+                }
+                chooser = WindowsTitledOpen().front();
+                PumpFor(500);
+                SendKeys(chooser, "ctrl+l");
+                TypeText(chooser, c.typed);
+                answerer.Start(200);
+                SendKeys(chooser, "Return");
+                PumpUntil([&] { return refused || WindowsTitledOpen().empty(); });
+                PumpFor(300);
+                // The first Escape may only close the name field's completion.
+                for (int i = 0; i < 3 && !WindowsTitledOpen().empty(); ++i) {
+                    stayedOpen = true;
+                    SendKeys(chooser, "Escape");
+                    PumpFor(300);
+                }
+            });
+        EXPECT_EQ(refused, c.chosen.empty());
+        EXPECT_EQ(stayedOpen, c.chosen.empty());
+        EXPECT_EQ(result, c.chosen.empty() ? IDCANCEL : IDOK);
+        EXPECT_EQ(std::string(buffer.c_str()), c.chosen.empty() ? "" : folder.File(c.chosen));
     }
 }
 
