@@ -1,7 +1,5 @@
 #include "tests/fakes/Win32Fakes.h"
 
-#include <string>
-
 #include "platform/host/System.h"
 
 namespace {
@@ -10,8 +8,6 @@ constexpr win32_testing::RenameCalls kSystemCalls = {host::system::RenameNoRepla
                                                      host::system::Link, host::system::Unlink};
 
 constinit win32_testing::RenameCalls g_calls = kSystemCalls;
-constinit host::WindowsVersion g_version = host::system::ReportedWindowsVersion();
-std::string g_codePageText = host::system::AnsiCodePageText();
 
 }  // namespace
 
@@ -26,10 +22,10 @@ int Unlink(const char* path) {
     return g_calls.unlink(path);
 }
 WindowsVersion ReportedWindowsVersion() {
-    return g_version;
+    return host::system::ReportedWindowsVersion();
 }
 const char* AnsiCodePageText() {
-    return g_codePageText.c_str();
+    return host::system::AnsiCodePageText();
 }
 }  // namespace host
 
@@ -41,17 +37,5 @@ RenameCalls SetRenameCalls(const RenameCalls& calls) {
     const RenameCalls previous = g_calls;
     g_calls = calls;
     return previous;
-}
-void SetReportedVersion(DWORD platformId, DWORD majorVersion, DWORD minorVersion) {
-    g_version = {platformId, majorVersion, minorVersion, 0};
-}
-void ResetReportedVersion() {
-    g_version = host::system::ReportedWindowsVersion();
-}
-void SetAnsiCodePageText(const char* text) {
-    g_codePageText = text;
-}
-void ResetLocaleAnswers() {
-    SetAnsiCodePageText(host::system::AnsiCodePageText());
 }
 }  // namespace win32_testing

@@ -1,7 +1,7 @@
 // The controls of the fake host that every test program links in place of
 // platform/host (see platform/win32/Host.h). Until a test changes them the
-// fakes act as the real system: the calls go to the system, the version is
-// NT 6.1 and the locale's code page 65001.
+// fakes act as the real system. The version (NT 6.1) and the locale's code
+// page (65001) are always the system's.
 #pragma once
 
 #include "platform/win32/WinTypes.h"
@@ -19,13 +19,5 @@ struct RenameCalls {
 RenameCalls SystemRenameCalls();
 // Returns the calls that were in use.
 RenameCalls SetRenameCalls(const RenameCalls& calls);
-
-// The version GetVersionExA reports, with build number 0.
-void SetReportedVersion(DWORD platformId, DWORD majorVersion, DWORD minorVersion);
-void ResetReportedVersion();
-
-// The text GetLocaleInfoA answers for the ANSI code page.
-void SetAnsiCodePageText(const char* text);
-void ResetLocaleAnswers();
 
 }  // namespace win32_testing

@@ -55,14 +55,10 @@ TEST(CDibImageTest, PixelsAtEveryDepthFollowThePlatformsRules) {
 
 TEST(CDibImageTest, RefusedSectionsAndDestroyLeaveTheImageEmpty) {
     const int sections = win32_diagnostics::LiveSections();
-    const LONG cases[][4] = {{0, 5, 24, BI_RGB},
-                             {5, 0, 24, BI_RGB},
-                             {5, 5, 2, BI_RGB},
-                             {5, 5, 24, BI_BITFIELDS},
-                             {5, 5, 16, BI_RLE8},
-                             {-5, 5, 8, BI_RGB},
-                             {1 << 20, 1 << 20, 32, BI_RGB},
-                             {4, 4, 32, BI_RGB}};
+    // clang-format off
+    const LONG cases[][4] = {{0, 5, 24, BI_RGB}, {5, 0, 24, BI_RGB}, {5, 5, 2, BI_RGB}, {5, 5, 24, BI_BITFIELDS},
+                             {5, 5, 16, BI_RLE8}, {-5, 5, 8, BI_RGB}, {1 << 20, 1 << 20, 32, BI_RGB}, {4, 4, 32, BI_RGB}};
+    // clang-format on
     for (const auto& [width, height, bpp, compression] : cases) {
         CDibImage image;
         if (image.Create(width, height, static_cast<WORD>(bpp), compression, kMasks, 1)) {

@@ -60,18 +60,18 @@ TEST(SaveTest, TheEncoderGetsTheSectionAtItsDepthOrTheAlphaPixels) {
         FillRows(image, rowBytes);
         const std::string path = folder.File("a.rawtest");
         ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
-        RawTestPicture saved;
-        ASSERT_TRUE(ReadRawTestFile(path, saved));
-        EXPECT_EQ(saved.format, c.reaches);
-        EXPECT_EQ(saved.width, 5u);
-        ASSERT_EQ(saved.height, 3u);
-        for (int y = 0; y < 3; ++y)
-            EXPECT_EQ(saved.rows[y], Row(image, y, rowBytes)) << "row " << y;
+        ImageBuffer saved;
+        ASSERT_EQ(ReadRawTestFile(path, saved), Ok);
+        EXPECT_EQ(saved.Format(), c.reaches);
+        EXPECT_EQ(saved.Width(), 5u);
+        ASSERT_EQ(saved.Height(), 3u);
+        for (UINT y = 0; y < 3; ++y)
+            EXPECT_EQ(Bytes(saved.Row(y), saved.Row(y) + rowBytes), Row(image, y, rowBytes)) << y;
         // The whole colour table, alpha set, black beyond the entries given.
         std::vector<ARGB> palette(c.bpp <= 8 ? 1u << c.bpp : 0, 0xFF000000);
         if (c.bpp <= 8)
             palette[0] = 0xFF1E140A, palette[1] = 0xFF3C3228;
-        EXPECT_EQ(saved.palette, palette);
+        EXPECT_EQ(saved.Palette(), palette);
     }
 }
 
@@ -141,8 +141,8 @@ TEST(SaveTest, AFailedSaveLeavesTheEarlierFileAndNothingElse) {
         EXPECT_EQ(ReadFileBytes(path), Bytes({'o', 'l', 'd'})) << c.what;
     }
     ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
-    RawTestPicture replaced;
-    EXPECT_TRUE(ReadRawTestFile(path, replaced));
+    ImageBuffer replaced;
+    EXPECT_EQ(ReadRawTestFile(path, replaced), Ok);
 }
 
 TEST(SaveTest, ABmpHoldsEveryRowBottomUpWithZeroPaddingHoweverManyRows) {

@@ -115,15 +115,10 @@ TEST(HalveImageTest, SixteenBitSourcesAreComparedAsTheyReadBack) {
 namespace {
 
 // Every depth, and bit fields that are not plain bytes: depth, then masks.
-const DWORD kLayouts[][4] = {{1},
-                             {4},
-                             {8},
-                             {16},
-                             {16, 0xF800, 0x07E0, 0x001F},
-                             {24},
-                             {32},
-                             {32, 0xFF0000, 0xFF00, 0xFF},
-                             {32, 0x3FF00000, 0xFFC00, 0x3FF}};
+// clang-format off
+const DWORD kLayouts[][4] = {{1}, {4}, {8}, {16}, {16, 0xF800, 0x07E0, 0x001F}, {24}, {32},
+                             {32, 0xFF0000, 0xFF00, 0xFF}, {32, 0x3FF00000, 0xFFC00, 0x3FF}};
+// clang-format on
 
 bool Create(CDibImage& image, int width, int height, const DWORD* layout) {
     return image.Create(width, height, static_cast<WORD>(layout[0]),

@@ -1,8 +1,6 @@
 #include "tests/support/RawTestCodec.h"
 
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "tests/fakes/GdiplusFakes.h"
 
@@ -98,22 +96,8 @@ std::vector<BYTE> MakeRawTestFile(PixelFormat format, UINT width, UINT height,
     return out;
 }
 
-bool ReadRawTestFile(const std::string& path, RawTestPicture& picture) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<BYTE> data((std::istreambuf_iterator<char>(in)),
-                                 std::istreambuf_iterator<char>());
-    ImageBuffer decoded;
-    if (!Sniff(data.data(), data.size()) || Decode(data.data(), data.size(), decoded) != Ok) {
-        return false;
-    }
-    picture.format = decoded.Format();
-    picture.width = decoded.Width();
-    picture.height = decoded.Height();
-    picture.palette = decoded.Palette();
-    picture.rows.clear();
-    for (UINT y = 0; y < decoded.Height(); ++y) {
-        picture.rows.emplace_back(decoded.Row(y),
-                                  decoded.Row(y) + RowBytes(decoded.Format(), decoded.Width()));
-    }
-    return true;
+Status ReadRawTestFile(const std::string& path, ImageBuffer& picture) {
+    const Bytes data = ReadFileBytes(path);
+    return Sniff(data.data(), data.size()) ? Decode(data.data(), data.size(), picture)
+                                           : GenericError;
 }

@@ -17,13 +17,5 @@ std::vector<BYTE> MakeRawTestFile(PixelFormat format, UINT width, UINT height,
                                   const std::vector<ARGB>& palette,
                                   const std::vector<std::vector<BYTE>>& rows);
 
-struct RawTestPicture {
-    PixelFormat format = 0;
-    UINT width = 0;
-    UINT height = 0;
-    std::vector<ARGB> palette;
-    std::vector<std::vector<BYTE>> rows;  // top row first, without padding
-};
-
-// Reads a file written by the raw encoder; false when it is not one.
-bool ReadRawTestFile(const std::string& path, RawTestPicture& picture);
+// Reads a file written by the raw encoder; GenericError when it is not one.
+Status ReadRawTestFile(const std::string& path, ImageBuffer& picture);

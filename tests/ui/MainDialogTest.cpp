@@ -5,10 +5,6 @@
 #include <wx/timer.h>
 #include <wx/window.h>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -127,41 +123,4 @@ TEST(MainDialogTest, AFrameworkExceptionInTheRunIsReportedAndLeavesTheDialogOpen
     EXPECT_EQ(result, IDCANCEL);
     // The run stopped at the failing entry; later entries were not processed.
     EXPECT_EQ(g_shrunk, (std::vector<std::string>{"/p/a.bmp", "/p/b.bmp"}));
-}
-
-TEST(MainDialogTest, TheScreenShowsTheListWhiteWithItsFilesWhereTheTemplatePutsIt) {
-    ScriptedChooser chooser(
-        Answers{{"/home/user/pictures/holiday.bmp", "/home/user/pictures/Beach.bmp"}});
-    RunDialog([](HWND hWnd) {
-        ClickAddBitmaps(hWnd);
-        PumpFor(500);
-        wxWindow* dialog = WindowFromHwnd(hWnd);
-        const wxPoint origin = dialog->ClientToScreen(wxPoint(0, 0));
-        const wxSize size = dialog->GetClientSize();
-        Display* display = XOpenDisplay(nullptr);
-        ASSERT_NE(display, nullptr);
-        XImage* shot = XGetImage(display, DefaultRootWindow(display), origin.x, origin.y, size.x,
-                                 size.y, AllPlanes, ZPixmap);
-        ASSERT_NE(shot, nullptr);
-        // A point given in the template's dialog units (236 x 124 for the
-        // whole dialog); the list is at 7, 7 and 222 x 90.
-        auto at = [&](int x, int y) {
-            return XGetPixel(shot, x * size.x / 236, y * size.y / 124) & 0xFFFFFF;
-        };
-        unsigned long darkest = 0xFFFFFF;
-        for (int y = 9; y < 30; ++y) {  // the two file names, in the list's first rows
-            for (int x = 9; x < 120; ++x)
-                darkest = std::min(darkest, at(x, y));
-        }
-        EXPECT_LT(darkest, 0x404040u) << "no text in the list";
-        for (int x = 12; x < 226; x += 20) {  // below the names
-            EXPECT_EQ(at(x, 85), 0xFFFFFFu) << "list at " << x << ", 85";
-        }
-        // Left of the list and below it lies the dialog's own grey.
-        EXPECT_NE(at(3, 50), 0xFFFFFFu);
-        EXPECT_NE(at(60, 110), 0xFFFFFFu);
-        XDestroyImage(shot);
-        XCloseDisplay(display);
-        EndDialog(hWnd, IDCANCEL);
-    });
 }
