@@ -13,6 +13,7 @@
 #include <iterator>
 #include <map>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -247,4 +248,30 @@ TEST(ScriptOptionsTest, OneLogKeepsTheOrderOfTheWork) {
         "shrunk a\\.bmp [^\n]*\npassed over junk\\.bmp: not decodable[^\n]*\n"
         "shrunk b\\.bmp [^\n]*\npassed over none\\.bmp: no such file\n");
     EXPECT_TRUE(std::regex_match(run.out, expected)) << run.out;
+}
+
+TEST(ScriptOptionsTest, TheManualPageListsTheOptionsTheHelpLists) {
+    // The option spellings in the first group of each matching line, with
+    // the page's escaped dashes and font changes taken out.
+    auto spellings = [](std::string text, const std::regex& entry) {
+        text = std::regex_replace(text, std::regex("\\\\-"), "-");
+        text = std::regex_replace(text, std::regex("\\\\f[BIRP]"), "");
+        const std::regex spelling("(^|[ ,\"])(--?[a-z0-9][a-z0-9-]*(=[A-Z]+)?)");
+        std::set<std::string> found;
+        for (std::sregex_iterator at(text.begin(), text.end(), entry), end; at != end; ++at) {
+            const std::string line = (*at)[1].str();
+            for (std::sregex_iterator s(line.begin(), line.end(), spelling), none; s != none; ++s)
+                found.insert((*s)[2].str());
+        }
+        return found;
+    };
+    TempFolder folder;
+    const std::set<std::string> help = spellings(Companion({"--help"}, folder.Path()).out,
+                                                 std::regex("\n {2,6}(-[^\n]*?)(  |\n)"));
+    const Bytes page = ReadFileBytes(DORVALUNE_SOURCE_DIR "/docs/man/dorvalune-shrink.1");
+    std::string text(page.begin(), page.end());
+    text = text.substr(text.find(".SH OPTIONS\n"));
+    text = text.substr(0, text.find("\n.SH ", 1));
+    EXPECT_GE(help.size(), 14u);
+    EXPECT_EQ(spellings(text, std::regex("\\.TP\n([^\n]*)")), help);
 }
