@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -111,3 +112,16 @@ TEST(ProgramTest, OkHalvesTheFilesAddedThroughTheOpenDialogWhileEscapeAndTheClos
 }
 
 }  // namespace
+
+TEST(ProgramTest, WithoutADisplayItSaysSoOnOneLineAndExitsWithOne) {
+    const std::string command = "env -u DISPLAY -u WAYLAND_DISPLAY '" DORVALUNE_PROGRAM "' 2>&1";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string said;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+        said += buffer;
+    const int status = ::pclose(pipe);
+    EXPECT_EQ(said, "dorvalune: cannot open the display; is DISPLAY set?\n");
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+}
