@@ -198,12 +198,16 @@ void ReportRestore(const CString& path, const RestoreReport& report, bool quiet,
         }
         return;
     }
-    const char* cause = report.outcome == RestoreOutcome::CannotRestore
-                            ? DescribeError(report.error)
-                            : BaseName(report.backupName).c_str();
+    // Held here: the backup's printable name must outlive the line.
+    std::string cause;
+    if (report.outcome != RestoreOutcome::CannotRestore) {
+        cause = BaseName(report.backupName);
+    } else if (const char* error = DescribeError(report.error)) {
+        cause = error;
+    }
     std::fprintf(stderr, "%s %s: %s%s%s%s\n", dryRun ? "would pass over" : "passed over",
                  Printable(path.GetString()).c_str(), DescribeRestoreOutcome(report.outcome),
-                 cause ? " (" : "", cause ? cause : "", cause ? ")" : "");
+                 cause.empty() ? "" : " (", cause.c_str(), cause.empty() ? "" : ")");
 }
 
 bool ParseJobs(const char* text, unsigned& jobs) {
