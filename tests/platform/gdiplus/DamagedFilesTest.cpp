@@ -249,6 +249,9 @@ TEST(Decoders, EachDamagedOrHugeFileGivesItsStatusWithoutAllocatingIt) {
         {"PNG: image data two rows short", P, Png(Ihdr(1, 3, 8, 0), grey), GenericError},
         {"PNG: unknown critical chunk", P, Png(Ihdr(1, 1, 8, 0), grey, {{"CRIT", {1}}}), GenericError},
         {"PNG: IDAT that is not zlib", P, Png(Ihdr(1, 1, 8, 0), {1, 2, 3, 4}), GenericError},
+        // Declared sizes within the pixel bounds, so that only the check
+        // against what the data can inflate to refuses them before allocating.
+        {"PNG: 30000 x 30000 RGBA 16 declared in a few bytes", P, Png(Ihdr(30000, 30000, 16, 6), index0), GenericError},
         {"PNG: 30000 x 30000 grey 1 from 64 kB, more than deflate can hold", P, Png(Ihdr(30000, 30000, 1, 0), Bytes(65536, 0)), GenericError},
         {"PNG: 2^31 - 1 square, beyond the pixel bound", P, Png(Ihdr(0x7FFFFFFF, 0x7FFFFFFF, 8, 0), {}), ValueOverflow},
         {"PNG: one pixel whose IDAT inflates to 64 MB", P, Png(Ihdr(1, 1, 8, 0), zeros), GenericError},
