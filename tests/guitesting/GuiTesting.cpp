@@ -111,14 +111,10 @@ void RequestClose(unsigned long xWindow) {
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     XEvent event{};
-    event.xclient = {ClientMessage,
-                     0,
-                     True,
-                     display,
-                     xWindow,
-                     XInternAtom(display, "WM_PROTOCOLS", False),
-                     32,
-                     {}};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = xWindow;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
     event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
     XSendEvent(display, xWindow, False, NoEventMask, &event);
     XCloseDisplay(display);

@@ -33,17 +33,10 @@ TEST(LoadTest, EveryDecodedFormatMapsToItsSectionWithoutTouchingThePadding) {
         greys.push_back(0xFF000000 | 0x111111 * i);
     // Copied rows keep every byte, the spare byte of 32bppRGB included; others
     // are drawn at 32 bits with 255 in the spare byte where there is no alpha.
-    const struct {
-        PixelFormat format;
-        UINT width;
-        std::vector<ARGB> palette;
-        const char* rows;  // as decoded
-        int depth;
-        bool alpha;
-        const char* section;  // null: the same bytes
-        COLORREF topLeft;
-    } cases[] = {
-        // clang-format off
+    // rows: as decoded
+    // section: the section's rows; null when they are the decoded bytes
+    // clang-format off
+    const struct { PixelFormat format; UINT width; std::vector<ARGB> palette; const char* rows; int depth; bool alpha; const char* section; COLORREF topLeft; } cases[] = {
         {PixelFormat1bppIndexed, 10, {0x80FF0000, 0xFF00FF00}, "b0 40|01 80", 1, false, nullptr, RGB(0, 255, 0)},
         {PixelFormat4bppIndexed, 3, greys, "1f 20|f1 30", 4, false, nullptr, RGB(17, 17, 17)},
         {PixelFormat8bppIndexed, 2, {0xFF102030, 0x00405060, 0xFF708090}, "00 02|01 c8", 8, false, nullptr, RGB(16, 32, 48)},
@@ -58,8 +51,8 @@ TEST(LoadTest, EveryDecodedFormatMapsToItsSectionWithoutTouchingThePadding) {
         {PixelFormat32bppPARGB, 1, {}, "40201080|09090900", 32, true, "80402080|00000000", RGB(32, 64, 128)},
         {PixelFormat64bppARGB, 1, {}, "0011002200330044|0000000000000000", 32, true, "11223344|00000000", RGB(51, 34, 17)},
         {PixelFormat64bppPARGB, 1, {}, "0020002000200080|000000000000ffff", 32, true, "40404080|000000ff", RGB(64, 64, 64)},
-        // clang-format on
     };
+    // clang-format on
     RegisterRawTestCodec();
     TempFolder folder;
     for (const auto& c : cases) {

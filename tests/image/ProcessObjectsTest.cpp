@@ -1,16 +1,13 @@
-// The objects images share in a process: the codec library's guard, the pool
-// of device contexts and the scratch buffers.
+// The objects images share in a process: the codec library's guard and the
+// scratch buffers.
 #include <gtest/gtest.h>
 #include <pthread.h>
 
 #include "image/CDibImage.h"
 #include "image/CGdiplusGuard.h"
-#include "image/CMemoryDCPool.h"
 #include "image/CScratchBuffers.h"
 #include "image/ProcessObjects.h"
 #include "platform/gdiplus/GdiplusStartup.h"
-#include "platform/win32/Diagnostics.h"
-#include "platform/win32/Gdi.h"
 #include "tests/fakes/GdiplusFakes.h"
 
 namespace {
@@ -50,20 +47,6 @@ TEST(ProcessObjectsTest, TheGuardStartsTheLibraryOnceAndTheLastImageOrTeardownSt
         EXPECT_TRUE(GdiplusIsRunning()) << "image a still lives";
     }
     EXPECT_FALSE(GdiplusIsRunning());
-}
-
-TEST(ProcessObjectsTest, ThePoolKeepsFourContextsAndDeletesTheRest) {
-    const int before = win32_diagnostics::LiveDeviceContexts();
-    {
-        CMemoryDCPool pool;
-        HDC dc[5];
-        for (HDC& d : dc)
-            pool.Give(d = CreateCompatibleDC(nullptr));
-        EXPECT_EQ(pool.Take(), dc[4]);
-        pool.Give(dc[4]);
-        EXPECT_EQ(win32_diagnostics::LiveDeviceContexts(), before + 4);
-    }
-    EXPECT_EQ(win32_diagnostics::LiveDeviceContexts(), before) << "teardown deletes the four";
 }
 
 // The depth at which a small buffer first came from the heap, or -1.

@@ -32,21 +32,15 @@ Bytes Row(const CDibImage& image, int y, size_t size) {
 }
 
 TEST(SaveTest, TheEncoderGetsTheSectionAtItsDepthOrTheAlphaPixels) {
-    const struct {
-        WORD bpp;
-        DWORD compression;
-        DWORD masks[3];
-        DWORD flags;
-        PixelFormat reaches;
-    } cases[] = {
-        // clang-format off
+    // clang-format off
+    const struct { WORD bpp; DWORD compression; DWORD masks[3]; DWORD flags; PixelFormat reaches; } cases[] = {
         {1, BI_RGB, {}, 0, PixelFormat1bppIndexed}, {4, BI_RGB, {}, 0, PixelFormat4bppIndexed},
         {8, BI_RGB, {}, 0, PixelFormat8bppIndexed}, {16, BI_RGB, {}, 0, PixelFormat16bppRGB555},
         {16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, 0, PixelFormat16bppRGB565},
         {24, BI_RGB, {}, 0, PixelFormat24bppRGB}, {32, BI_RGB, {}, 0, PixelFormat32bppRGB},
         {32, BI_RGB, {}, 1, PixelFormat32bppARGB},
-        // clang-format on
     };
+    // clang-format on
     RegisterRawTestCodec();
     TempFolder folder;
     for (const auto& c : cases) {
@@ -78,19 +72,16 @@ TEST(SaveTest, TheEncoderGetsTheSectionAtItsDepthOrTheAlphaPixels) {
 TEST(SaveTest, TheFormatIdOrElseTheExtensionChoosesTheEncoder) {
     GUID almostRaw = kRawFormat;
     almostRaw.Data4[7] = 9;
-    const struct {
-        const char* name;
-        GUID format;
-        std::string starts;  // empty: refused, and no file is made
-    } cases[] = {
-        // clang-format off
+    // starts: the file's first bytes; empty when refused, and then no file is made
+    // clang-format off
+    const struct { const char* name; GUID format; std::string starts; } cases[] = {
         {"a.bmp", GUID_NULL, "BM"},             {"a.Rle", GUID_NULL, "BM"},
         {"a.tar.rawtest", GUID_NULL, "RAWTEST1"}, {"a.bmp", kRawFormat, "RAWTEST1"},
         {"a.rawtest", almostRaw, ""},           {"a.bm", GUID_NULL, ""},
         {"a", GUID_NULL, ""},                   {"pics.rawtest/a", GUID_NULL, ""},
         {"a.rawtest x", GUID_NULL, ""},         {"nowhere/a.rawtest", GUID_NULL, ""},
-        // clang-format on
     };
+    // clang-format on
     RegisterRawTestCodec();
     TempFolder folder;
     ::mkdir(folder.File("pics.rawtest").c_str(), 0700);
@@ -111,18 +102,16 @@ TEST(SaveTest, TheFormatIdOrElseTheExtensionChoosesTheEncoder) {
 }
 
 TEST(SaveTest, AFailedSaveLeavesTheEarlierFileAndNothingElse) {
-    const struct {
-        const char* what;
-        int error;
-        size_t writeAfter;  // with the write failing; else at the step
-        WriteStep step;
-    } cases[] = {
+    // writeAfter: with the write failing; else at the step
+    // clang-format off
+    const struct { const char* what; int error; size_t writeAfter; WriteStep step; } cases[] = {
         {"disk full at once", ENOSPC, 0, WriteStep::Sync},
         {"disk full in the rows", ENOSPC, 5000, WriteStep::Sync},
         {"flush", EIO, SIZE_MAX, WriteStep::Sync},
         {"close", ENOSPC, SIZE_MAX, WriteStep::Close},
         {"rename", EIO, SIZE_MAX, WriteStep::Rename},
     };
+    // clang-format on
     RegisterRawTestCodec();
     TempFolder folder;
     const std::string path = folder.File("a.rawtest");

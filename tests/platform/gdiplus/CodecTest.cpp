@@ -25,33 +25,26 @@
 
 namespace {
 
-struct Codec {
-    const char* name;    // the file extension
-    const char* folder;  // under tests/data
-    Status (*encode)(const ImageView&, std::vector<BYTE>&);
-    Status (*decode)(const BYTE*, size_t, ImageBuffer&);
-    bool (*sniff)(const BYTE*, size_t);
-    size_t signatureLength;
-    Status unknown;    // for data without the signature
-    Status malformed;  // for damaged or truncated files
-};
-
+// A codec: its file extension, its folder under tests/data, its calls, and
+// the statuses it gives data without its signature and damaged or truncated files.
 // clang-format off
+struct Codec {
+    const char* name; const char* folder; Status (*encode)(const ImageView&, std::vector<BYTE>&);
+    Status (*decode)(const BYTE*, size_t, ImageBuffer&); bool (*sniff)(const BYTE*, size_t);
+    size_t signatureLength; Status unknown; Status malformed;
+};
 const Codec kBmp{"bmp", "bmp", EncodeBmp, DecodeBmp, SniffBmp, 2, UnknownImageFormat, GenericError};
 const Codec kPng{"png", "png", EncodePng, DecodePng, SniffPng, 8, UnknownImageFormat, GenericError};
 const Codec kGif{"gif", "gif", EncodeGif, DecodeGif, SniffGif, 6, UnknownImageFormat, GenericError};
 const Codec kJpeg{"jpg", "jpeg", EncodeJpeg, DecodeJpeg, SniffJpeg, 3, UnknownImageFormat, InvalidParameter};
 const Codec kTiff{"tif", "tiff", EncodeTiff, DecodeTiff, SniffTiff, 4, UnknownImageFormat, InvalidParameter};
-// clang-format on
 const Codec* const kCodecs[] = {&kBmp, &kPng, &kGif, &kJpeg, &kTiff};
 
-constexpr PixelFormat k1 = PixelFormat1bppIndexed, k4 = PixelFormat4bppIndexed,
-                      k8 = PixelFormat8bppIndexed, k555 = PixelFormat16bppRGB555,
-                      k565 = PixelFormat16bppRGB565, kGrey16 = PixelFormat16bppGrayScale,
-                      k1555 = PixelFormat16bppARGB1555, k24 = PixelFormat24bppRGB,
-                      k32 = PixelFormat32bppRGB, kA32 = PixelFormat32bppARGB,
-                      kP32 = PixelFormat32bppPARGB, k48 = PixelFormat48bppRGB,
-                      kA64 = PixelFormat64bppARGB, kP64 = PixelFormat64bppPARGB;
+constexpr PixelFormat k1 = PixelFormat1bppIndexed, k4 = PixelFormat4bppIndexed, k8 = PixelFormat8bppIndexed, k555 = PixelFormat16bppRGB555,
+    k565 = PixelFormat16bppRGB565, kGrey16 = PixelFormat16bppGrayScale, k1555 = PixelFormat16bppARGB1555, k24 = PixelFormat24bppRGB,
+    k32 = PixelFormat32bppRGB, kA32 = PixelFormat32bppARGB, kP32 = PixelFormat32bppPARGB, k48 = PixelFormat48bppRGB,
+    kA64 = PixelFormat64bppARGB, kP64 = PixelFormat64bppPARGB;
+// clang-format on
 
 enum Table { kRandom, kClear, kGrey, kGreyClear, kGreyHalf };
 
@@ -67,28 +60,23 @@ struct RoundTrip {
 
 // clang-format off
 const RoundTrip kRoundTrips[] = {
-    {&kBmp, k1, 0, k1}, {&kBmp, k4, 0, k4}, {&kBmp, k4, 5, k4}, {&kBmp, k8, 0, k8},
-    {&kBmp, k8, 20, k8}, {&kBmp, k555, 0, k555}, {&kBmp, k565, 0, k565}, {&kBmp, k24, 0, k24},
-    {&kBmp, k32, 0, k32}, {&kBmp, kA32, 0, k32},  // 32-bit BI_RGB holds no alpha
-    {&kPng, k1, 0, k1}, {&kPng, k1, 0, k1, kGrey}, {&kPng, k1, 256, k1}, {&kPng, k4, 0, k4},
-    {&kPng, k4, 0, k4, kClear}, {&kPng, k4, 0, k4, kGrey}, {&kPng, k8, 0, k8},
-    {&kPng, k8, 0, k8, kClear}, {&kPng, k8, 0, k8, kGrey}, {&kPng, k8, 0, k8, kGreyClear},
-    {&kPng, k8, 0, k8, kGreyHalf}, {&kPng, k4, 4, k4, kGrey},  // no grey file: partial alpha, 4 levels
-    {&kPng, k8, 2, k8}, {&kPng, k555, 0, k24}, {&kPng, k565, 0, k24}, {&kPng, kGrey16, 0, kA32},
-    {&kPng, k1555, 0, kA32}, {&kPng, k24, 0, k24}, {&kPng, k32, 0, k24}, {&kPng, kA32, 0, kA32},
-    {&kPng, kP32, 0, kA32}, {&kPng, k48, 0, k48}, {&kPng, kA64, 0, kA64}, {&kPng, kP64, 0, kA32},
-    {&kGif, k1, 2, k8}, {&kGif, k1, 1, k8}, {&kGif, k4, 16, k8}, {&kGif, k4, 3, k8},
-    {&kGif, k4, 5, k8, kClear}, {&kGif, k8, 0, k8}, {&kGif, k8, 200, k8, kClear},
-    {&kGif, k8, 17, k8}, {&kGif, k8, 2, k8}, {&kGif, k24, 2, k8}, {&kGif, k24, 256, k8},
+    {&kBmp, k1, 0, k1}, {&kBmp, k4, 0, k4}, {&kBmp, k4, 5, k4}, {&kBmp, k8, 0, k8}, {&kBmp, k8, 20, k8}, {&kBmp, k555, 0, k555},
+    {&kBmp, k565, 0, k565}, {&kBmp, k24, 0, k24}, {&kBmp, k32, 0, k32}, {&kBmp, kA32, 0, k32},  // 32-bit BI_RGB holds no alpha
+    {&kPng, k1, 0, k1}, {&kPng, k1, 0, k1, kGrey}, {&kPng, k1, 256, k1}, {&kPng, k4, 0, k4}, {&kPng, k4, 0, k4, kClear},
+    {&kPng, k4, 0, k4, kGrey}, {&kPng, k8, 0, k8}, {&kPng, k8, 0, k8, kClear}, {&kPng, k8, 0, k8, kGrey},
+    {&kPng, k8, 0, k8, kGreyClear}, {&kPng, k8, 0, k8, kGreyHalf}, {&kPng, k4, 4, k4, kGrey},  // no grey file: partial alpha, 4 levels
+    {&kPng, k8, 2, k8}, {&kPng, k555, 0, k24}, {&kPng, kGrey16, 0, kA32}, {&kPng, k1555, 0, kA32}, {&kPng, k24, 0, k24},
+    {&kPng, k32, 0, k24}, {&kPng, kA32, 0, kA32}, {&kPng, kP32, 0, kA32}, {&kPng, k48, 0, k48}, {&kPng, kA64, 0, kA64},
+    {&kPng, kP64, 0, kA32},
+    {&kGif, k1, 2, k8}, {&kGif, k1, 1, k8}, {&kGif, k4, 16, k8}, {&kGif, k4, 3, k8}, {&kGif, k4, 5, k8, kClear}, {&kGif, k8, 0, k8},
+    {&kGif, k8, 200, k8, kClear}, {&kGif, k8, 17, k8}, {&kGif, k8, 2, k8}, {&kGif, k24, 2, k8}, {&kGif, k24, 256, k8},
     {&kGif, k32, 100, k8}, {&kGif, kA32, 255, k8},
-    {&kJpeg, k24, 0, k24}, {&kJpeg, k24, 0, k24, kRandom, 1, 1}, {&kJpeg, k24, 0, k24, kRandom, 160, 9},
-    {&kJpeg, k32, 0, k24}, {&kJpeg, kA32, 0, k24}, {&kJpeg, k8, 0, k8}, {&kJpeg, k8, 0, k24},
-    {&kTiff, k1, 0, k1}, {&kTiff, k1, 0, k1, kRandom, 3}, {&kTiff, k4, 5, k4},
-    {&kTiff, k4, 5, k4, kRandom, 130}, {&kTiff, k8, 0, k8}, {&kTiff, k8, 40, k8},
-    {&kTiff, kGrey16, 0, kA32}, {&kTiff, k555, 0, k24}, {&kTiff, k565, 0, k24},
-    {&kTiff, k1555, 0, kA32}, {&kTiff, k24, 0, k24}, {&kTiff, k24, 0, k24, kRandom, 1},
-    {&kTiff, k32, 0, k24}, {&kTiff, kA32, 0, kA32}, {&kTiff, kP32, 0, kA32}, {&kTiff, k48, 0, k48},
-    {&kTiff, kA64, 0, kA64}, {&kTiff, kP64, 0, kA64},
+    {&kJpeg, k24, 0, k24}, {&kJpeg, k24, 0, k24, kRandom, 1, 1}, {&kJpeg, k24, 0, k24, kRandom, 160, 9}, {&kJpeg, k32, 0, k24},
+    {&kJpeg, kA32, 0, k24}, {&kJpeg, k8, 0, k8}, {&kJpeg, k8, 0, k24},
+    {&kTiff, k1, 0, k1}, {&kTiff, k1, 0, k1, kRandom, 3}, {&kTiff, k4, 5, k4}, {&kTiff, k4, 5, k4, kRandom, 130},
+    {&kTiff, k8, 0, k8}, {&kTiff, k8, 40, k8}, {&kTiff, kGrey16, 0, kA32}, {&kTiff, k555, 0, k24}, {&kTiff, k1555, 0, kA32},
+    {&kTiff, k24, 0, k24}, {&kTiff, k24, 0, k24, kRandom, 1}, {&kTiff, k32, 0, k24}, {&kTiff, kA32, 0, kA32},
+    {&kTiff, kP32, 0, kA32}, {&kTiff, k48, 0, k48}, {&kTiff, kA64, 0, kA64}, {&kTiff, kP64, 0, kA64},
 };
 // clang-format on
 
@@ -196,19 +184,13 @@ TEST(Codecs, EveryEncoderWritesEveryFormatSoThatBothDecodersReadItBack) {
 // The status reaches the program as the save's failure, and no file is written.
 TEST(Codecs, EncodersRefusePicturesTheyCannotHoldAndLeaveTheOutputAlone) {
     std::vector<BYTE> pixels(StrideFor(k8, 65536) * 4);
-    const struct {
-        const Codec* codec;
-        PixelFormat format;
-        UINT width, height;
-        Status status;
-    } cases[] = {
-        // clang-format off
-        {&kBmp, kGrey16, 4, 4, InvalidParameter}, {&kBmp, k1555, 4, 4, InvalidParameter},
-        {&kBmp, kP32, 4, 4, InvalidParameter}, {&kBmp, k48, 4, 4, InvalidParameter},
-        {&kBmp, kA64, 4, 4, InvalidParameter}, {&kGif, k8, 65536, 1, ValueOverflow},
+    // clang-format off
+    const struct { const Codec* codec; PixelFormat format; UINT width, height; Status status; } cases[] = {
+        {&kBmp, kGrey16, 4, 4, InvalidParameter}, {&kBmp, k1555, 4, 4, InvalidParameter}, {&kBmp, kP32, 4, 4, InvalidParameter},
+        {&kBmp, k48, 4, 4, InvalidParameter}, {&kBmp, kA64, 4, 4, InvalidParameter}, {&kGif, k8, 65536, 1, ValueOverflow},
         {&kGif, k1, 1, 65536, ValueOverflow},
-        // clang-format on
     };
+    // clang-format on
     for (const auto& c : cases) {
         Bytes out = {1, 2, 3};
         const ImageView view{c.format, c.width, c.height, INT(StrideFor(c.format, c.width)),
@@ -222,11 +204,10 @@ TEST(Codecs, EncodersRefusePicturesTheyCannotHoldAndLeaveTheOutputAlone) {
 TEST(Codecs, EachDecoderTakesItsOwnSignatureOnly) {
     const std::tuple<const Codec*, std::string, bool> cases[] = {
         // clang-format off
-        {&kBmp, "BM", true}, {&kBmp, "B", false}, {&kBmp, "\x89PNG", false},
-        {&kPng, "\x89PNG\r\n\x1A\n", true}, {&kPng, "\x89PNG\r\n\x1A", false}, {&kPng, "\x89PNG\r\n\x1A\r", false},
-        {&kGif, "GIF87a", true}, {&kGif, "GIF89a", true}, {&kGif, "GIF89", false}, {&kGif, "GIF88a", false},
-        {&kGif, "gif89a", false}, {&kJpeg, "\xFF\xD8\xFF", true}, {&kJpeg, "\xFF\xD8", false},
-        {&kJpeg, std::string("\xFF\xD8\0\xFF", 4), false}, {&kTiff, std::string("II*\0", 4), true},
+        {&kBmp, "BM", true}, {&kBmp, "B", false}, {&kBmp, "\x89PNG", false}, {&kPng, "\x89PNG\r\n\x1A\n", true},
+        {&kPng, "\x89PNG\r\n\x1A", false}, {&kPng, "\x89PNG\r\n\x1A\r", false}, {&kGif, "GIF87a", true}, {&kGif, "GIF89a", true},
+        {&kGif, "GIF89", false}, {&kGif, "GIF88a", false}, {&kGif, "gif89a", false}, {&kJpeg, "\xFF\xD8\xFF", true},
+        {&kJpeg, "\xFF\xD8", false}, {&kJpeg, std::string("\xFF\xD8\0\xFF", 4), false}, {&kTiff, std::string("II*\0", 4), true},
         {&kTiff, std::string("MM\0*", 4), true}, {&kTiff, std::string("II+\0", 4), true},  // BigTIFF
         {&kTiff, "II*", false}, {&kTiff, std::string("IM*\0", 4), false}, {&kTiff, std::string("II)\0", 4), false},
         // clang-format on

@@ -33,17 +33,15 @@ std::string Listing(const TempFolder& folder) {
 }
 
 TEST(FileOpsTest, MoveNeverReplacesAFileWhetherByTheFlagOrByLinkAndUnlink) {
-    const struct {
-        std::string to;
-        bool taken;  // the new name holds a file already
-        DWORD error;
-        std::string after;
-    } cases[] = {
+    // taken: the new name holds a file already
+    // clang-format off
+    const struct { std::string to; bool taken; DWORD error; std::string after; } cases[] = {
         {"olda.bmp", false, 0, "olda.bmp olda.bmp=new"},
         {"olda.bmp", true, ERROR_ALREADY_EXISTS, "a.bmp olda.bmp a.bmp=new olda.bmp=old"},
         {"gone/olda.bmp", false, ERROR_PATH_NOT_FOUND, "a.bmp a.bmp=new"},
         {"\xF6\\.bmp", false, 0, "\xF6\\.bmp"},  // any bytes but "/" make a name
     };
+    // clang-format on
     for (int (*flag)(const char*, const char*) :
          {kSystem.renameNoReplace, +[](const char*, const char*) { return Fails(EINVAL); },
           +[](const char*, const char*) { return Fails(ENOSYS); }}) {

@@ -16,21 +16,26 @@
 
 namespace {
 
+// The program's open-file dialog, answering into `buffer`.
+struct BitmapDialog : CFileDialog {
+    explicit BitmapDialog(std::string& buffer)
+        : CFileDialog(TRUE, "bmp", nullptr,
+                      OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST,
+                      "Bitmaps *.bmp|*.bmp||") {
+        GetOFN().lpstrFile = buffer.data();
+        GetOFN().nMaxFile = static_cast<DWORD>(buffer.size());
+    }
+};
+
 // Runs the dialog with the chooser's answer and a buffer of `size` bytes;
 // returns the result, the buffer and the walked paths.
-struct Outcome {
-    INT_PTR result;
-    std::string buffer;
-    std::vector<std::string> walked;
-};
+// clang-format off
+struct Outcome { INT_PTR result; std::string buffer; std::vector<std::string> walked; };
+// clang-format on
 Outcome RunDialog(const std::vector<std::string>& chosen, DWORD size) {
     ScriptedChooser chooser(Answers{chosen});
-    CFileDialog dialog(TRUE, "bmp", nullptr,
-                       OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST,
-                       "Bitmaps *.bmp|*.bmp||");
     std::string buffer(size, '\0');
-    dialog.GetOFN().lpstrFile = buffer.data();
-    dialog.GetOFN().nMaxFile = size;
+    BitmapDialog dialog(buffer);
     Outcome run{dialog.DoModal(), "", {}};
     run.buffer = buffer;
     for (POSITION pos = dialog.GetStartPosition(); run.result == IDOK && pos != nullptr;)
@@ -39,16 +44,17 @@ Outcome RunDialog(const std::vector<std::string>& chosen, DWORD size) {
 }
 
 TEST(FileDialogTest, TheSelectionIsWrittenInTheMultipleSelectionFormAndWalkedAsFullPaths) {
-    const struct {
-        std::vector<std::string> chosen;  // and walked
-        std::string buffer;               // up to and with the closing zeros
-    } cases[] = {
+    // chosen: the selection, which the walk gives back
+    // buffer: up to and with the closing zeros
+    // clang-format off
+    const struct { std::vector<std::string> chosen; std::string buffer; } cases[] = {
         {{"/pics/a.bmp"}, std::string("/pics/a.bmp\0\0", 13)},
         {{"/pics/a.bmp", "/pics/b.bmp", "/pics/c.bmp"},
          std::string("/pics\0a.bmp\0b.bmp\0c.bmp\0\0", 25)},
         {{"/a.bmp", "/b.bmp"}, std::string("/\0a.bmp\0b.bmp\0\0", 15)},
         {{"/x/a.bmp", "/y/b.bmp"}, std::string("/x\0a.bmp\0/y/b.bmp\0\0", 19)},
     };
+    // clang-format on
     for (const auto& c : cases) {
         const Outcome run = RunDialog(c.chosen, 4096);
         ASSERT_EQ(run.result, IDOK) << c.chosen[0];
@@ -87,29 +93,24 @@ std::vector<unsigned long> WindowsTitledOpen() {
 
 TEST(NativeFileDialogTest,
      ATypedNameWithoutExtensionMeansTheBitmapAndAMissingOneKeepsTheDialogOpen) {
-    const struct {
-        std::vector<std::string> files;
-        std::string typed;
-        std::string chosen;  // empty: refused
-    } cases[] = {
+    // chosen: the file the dialog gives; empty when refused
+    // clang-format off
+    const struct { std::vector<std::string> files; std::string typed; std::string chosen; } cases[] = {
         {{"pic.bmp"}, "pic", "pic.bmp"},
         // No single name completes "pic" here; the default extension does.
         {{"pic.bmp", "picture.bmp"}, "pic", "pic.bmp"},
         {{"pic.bmp", "pic.png"}, "pic.png", "pic.png"},
         {{"photo.bmp"}, "pic", ""},
     };
+    // clang-format on
     StartToolkit();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed + " beside " + c.files.back());
         TempFolder folder;
         for (const std::string& name : c.files)
             std::ofstream(folder.File(name)) << "BM";
-        CFileDialog dialog(TRUE, "bmp", nullptr,
-                           OFN_HIDEREADONLY | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST,
-                           "Bitmaps *.bmp|*.bmp||");
         std::string buffer(4096, '\0');
-        dialog.GetOFN().lpstrFile = buffer.data();
-        dialog.GetOFN().nMaxFile = 4096;
+        BitmapDialog dialog(buffer);
         dialog.GetOFN().lpstrInitialDir = folder.Path().c_str();
         // A refusal is a message box, titled as the dialog, with a loop of its
         // own: a timer answers it from inside that loop.
