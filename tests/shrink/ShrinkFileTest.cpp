@@ -37,22 +37,30 @@ int OpenDescriptors() {
     return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
 }
 
-// The backup is a hard link, or where the file system has none (link fails
-// with EPERM), the original renamed; before either, another program may take
-// the backup name.
-void SetUpBackups(bool hardLinks, bool intruder) {
-    win32_testing::RenameCalls calls = win32_testing::SystemRenameCalls();
-    if (intruder) {
+// How the backup is made: a hard link, or where the file system has none
+// (link fails with EPERM) the original renamed. Another program may take the
+// backup name just before; the rename back after a failed save may fail.
+enum Backups { kLinks, kRenames, kLinksTaken, kRenamesTaken, kMoveBackFails };
+void SetUpBackups(Backups how) {
+    using win32_testing::SystemRenameCalls;
+    win32_testing::RenameCalls calls = SystemRenameCalls();
+    if (how == kLinksTaken || how == kRenamesTaken) {
         calls.link = [](const char* from, const char* to) {
             WriteFileBytes(to, Text("someone else's"));
-            return win32_testing::SystemRenameCalls().link(from, to);
+            return SystemRenameCalls().link(from, to);
         };
         calls.renameNoReplace = [](const char* from, const char* to) {
             WriteFileBytes(to, Text("someone else's"));
-            return win32_testing::SystemRenameCalls().renameNoReplace(from, to);
+            return SystemRenameCalls().renameNoReplace(from, to);
         };
     }
-    if (!hardLinks)
+    if (how == kMoveBackFails) {
+        calls.renameNoReplace = [](const char* from, const char* to) {
+            return std::strstr(from, "/old") ? (errno = EIO, -1)
+                                             : SystemRenameCalls().renameNoReplace(from, to);
+        };
+    }
+    if (how != kLinks && how != kLinksTaken)
         calls.link = [](const char*, const char*) { return errno = EPERM, -1; };
     win32_testing::SetRenameCalls(calls);
 }
@@ -177,7 +185,7 @@ TEST(ShrinkFileTest, AnIoFailureLeavesTheFileAsItWasAndSaysWhy) {
     for (int i = 0; i < 2 * static_cast<int>(std::size(cases)); ++i) {
         const auto& c = cases[i / 2];
         SCOPED_TRACE(testing::Message() << c.what << (i % 2 ? ", without hard links" : ""));
-        SetUpBackups(i % 2 == 0, false);
+        SetUpBackups(i % 2 ? kRenames : kLinks);
         if (c.fault == kStep)
             gdiplus_testing::InjectStepError(c.step, c.error);
         else if (c.fault == kWrite)
@@ -195,7 +203,7 @@ TEST(ShrinkFileTest, AnIoFailureLeavesTheFileAsItWasAndSaysWhy) {
         ExpectKept(before, folder.Path());
         EXPECT_EQ(OpenDescriptors(), descriptors);
     }
-    SetUpBackups(true, false);
+    SetUpBackups(kLinks);
     EXPECT_EQ(Shrink(path).outcome, ShrinkOutcome::Shrunk) << "every fault was taken back";
 }
 
@@ -205,18 +213,11 @@ TEST(ShrinkFileTest, AFailedMoveBackIsReportedWithTheOriginalWholeUnderTheBackup
     TempFolder folder;
     WritePicture(folder.File("a.bmp"), 8, 8);
     const Bytes original = ReadFileBytes(folder.File("a.bmp"));
-    win32_testing::RenameCalls calls = win32_testing::SystemRenameCalls();
-    calls.link = [](const char*, const char*) { return errno = EPERM, -1; };
-    calls.renameNoReplace = [](const char* from, const char* to) {
-        const bool back = std::string(from).find("/olda.bmp") != std::string::npos;
-        return back ? (errno = EIO, -1)
-                    : win32_testing::SystemRenameCalls().renameNoReplace(from, to);
-    };
-    win32_testing::SetRenameCalls(calls);
+    SetUpBackups(kMoveBackFails);
     gdiplus_testing::InjectWriteError(ENOSPC, 0);
     const ShrinkReport report = Shrink(folder.File("a.bmp"));
     gdiplus_testing::InjectWriteError(0, 0);
-    SetUpBackups(true, false);
+    SetUpBackups(kLinks);
     EXPECT_EQ(report.outcome, ShrinkOutcome::CannotWrite);
     EXPECT_TRUE(report.leftAtBackup);
     EXPECT_EQ(ListFolder(folder.Path()), "olda.bmp");
@@ -231,9 +232,9 @@ TEST(ShrinkFileTest, AFileThatTakesTheBackupNameAtTheLastMomentIsNeverReplaced) 
         TempFolder folder;
         WritePicture(folder.File("a.bmp"), 8, 8);
         FolderState expected = StateOf(folder.Path());
-        SetUpBackups(hardLinks, true);
+        SetUpBackups(hardLinks ? kLinksTaken : kRenamesTaken);
         EXPECT_EQ(Shrink(folder.File("a.bmp")).outcome, ShrinkOutcome::BackupExists);
-        SetUpBackups(true, false);
+        SetUpBackups(kLinks);
         expected["olda.bmp"] = Text("someone else's");
         EXPECT_EQ(Differences(expected, StateOf(folder.Path())), "");
     }
