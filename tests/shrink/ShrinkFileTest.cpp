@@ -14,8 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "image/CDibImage.h"
-#include "platform/win32/FileOps.h"
 #include "platform/win32/LastError.h"
 #include "tests/fakes/GdiplusFakes.h"
 #include "tests/fakes/Win32Fakes.h"
@@ -39,29 +37,40 @@ int OpenDescriptors() {
     return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"), {}));
 }
 
-// The backup is a hard link, or where the file system has none (link fails
-// with EPERM), the original renamed; before either, another program may take
-// the backup name.
-void SetUpBackups(bool hardLinks, bool intruder) {
-    win32_testing::RenameCalls calls = win32_testing::SystemRenameCalls();
-    if (intruder) {
+// How the backup is made: a hard link, or where the file system has none
+// (link fails with EPERM) the original renamed. Another program may take the
+// backup name just before; the rename back after a failed save may fail.
+enum Backups { kLinks, kRenames, kLinksTaken, kRenamesTaken, kMoveBackFails };
+void SetUpBackups(Backups how) {
+    using win32_testing::SystemRenameCalls;
+    win32_testing::RenameCalls calls = SystemRenameCalls();
+    if (how == kLinksTaken || how == kRenamesTaken) {
         calls.link = [](const char* from, const char* to) {
             WriteFileBytes(to, Text("someone else's"));
-            return win32_testing::SystemRenameCalls().link(from, to);
+            return SystemRenameCalls().link(from, to);
         };
         calls.renameNoReplace = [](const char* from, const char* to) {
             WriteFileBytes(to, Text("someone else's"));
-            return win32_testing::SystemRenameCalls().renameNoReplace(from, to);
+            return SystemRenameCalls().renameNoReplace(from, to);
         };
     }
-    if (!hardLinks)
+    if (how == kMoveBackFails) {
+        calls.renameNoReplace = [](const char* from, const char* to) {
+            return std::strstr(from, "/old") ? (errno = EIO, -1)
+                                             : SystemRenameCalls().renameNoReplace(from, to);
+        };
+    }
+    if (how != kLinks && how != kLinksTaken)
         calls.link = [](const char*, const char*) { return errno = EPERM, -1; };
     win32_testing::SetRenameCalls(calls);
 }
 
 }  // namespace
 
-TEST(ShrinkFileTest, EveryFormatIsHalvedInItsOwnFormatAndDepthWithTheOriginalKept) {
+// Each format at each depth through the whole job is in the interop corpus
+// (tests/interop); here what that does not check: odd sizes, the colours of
+// indexed and 5-6-5 pictures, a capital extension, a name starting "old".
+TEST(ShrinkFileTest, APictureIsHalvedInItsOwnFormatDepthAndColoursWithTheOriginalKept) {
     const DWORD k565[3] = {0xF800, 0x07E0, 0x001F};
     const struct {
         const char* name;
@@ -71,7 +80,6 @@ TEST(ShrinkFileTest, EveryFormatIsHalvedInItsOwnFormatAndDepthWithTheOriginalKep
         const DWORD* masks;
         const char* signature;
     } cases[] = {
-        {"a.bmp", 100, 80, 24, kGradient, nullptr, "BM"},
         {"b.bmp", 101, 81, 24, kGradient, nullptr, "BM"},
         {"c.BMP", 9, 4, 32, kGradient, nullptr, "BM"},
         {"oldx.bmp", 4, 4, 24, kGradient, nullptr, "BM"},
@@ -79,12 +87,7 @@ TEST(ShrinkFileTest, EveryFormatIsHalvedInItsOwnFormatAndDepthWithTheOriginalKep
         {"d.bmp", 8, 8, 8, RGB(0, 0, 200), nullptr, "BM"},
         // 5-6-5 read as 5-5-5 would give (16, 16, 8).
         {"e.bmp", 6, 6, 16, RGB(8, 8, 8), k565, "BM"},
-        {"f.png", 37, 23, 24, kGradient, nullptr, "\x89PNG"},
-        {"g.png", 37, 23, 8, RGB(0, 0, 200), nullptr, "\x89PNG"},
-        {"h.jpg", 37, 23, 24, kGradient, nullptr, "\xFF\xD8\xFF"},
         {"i.gif", 37, 23, 8, RGB(0, 200, 0), nullptr, "GIF8"},
-        {"j.tif", 37, 23, 24, kGradient, nullptr, "II*"},
-        {"k.tiff", 37, 23, 8, RGB(200, 0, 0), nullptr, "II*"},
     };
     TempFolder folder;
     for (const auto& c : cases) {
@@ -127,8 +130,6 @@ TEST(ShrinkFileTest, MalformedFilesOfTheCorpusAreRefusedAndFindingsDecode) {
             continue;
         }
         EXPECT_EQ(loaded, E_FAIL);
-        EXPECT_EQ(image.section(), nullptr);
-        EXPECT_EQ(image.width() | image.height(), 0);
         // Under its own extension, which also chooses the encoder.
         const std::string name = "replay" + entry.path().extension().string();
         WriteFileBytes(folder.File(name), ReadFileBytes(entry.path().string()));
@@ -153,31 +154,28 @@ TEST(ShrinkFileTest, APictureWhosePixelsCannotBeCopiedIsPassedOverUntouched) {
     const std::vector<BYTE> file = MakeRawTestFile(0x0000200F, 4, 4, {}, {row, row, row, row});
     WriteFileBytes(path, file);
     const FolderState before = StateOf(folder.Path());
-    CDibImage image;
-    EXPECT_EQ(image.Load(path.c_str()), E_FAIL);
-    EXPECT_EQ(image.section(), nullptr);
     EXPECT_EQ(Shrink(path).outcome, ShrinkOutcome::NotDecodable);
     ExpectKept(before, folder.Path());
 }
 
-TEST(ShrinkFileTest, AFailureWritingTheNewImageLeavesTheFileAsItWasAndSaysWhy) {
+// A failure writing the new image, or reading the original part way through
+// (a read failure, told apart from a file that is not a picture).
+TEST(ShrinkFileTest, AnIoFailureLeavesTheFileAsItWasAndSaysWhy) {
     using gdiplus_testing::WriteStep;
+    enum Fault { kWrite, kRead, kStep };
     const struct {
         const char* what;
         int error;
-        size_t writeAfter;  // bytes written before the write fails; with the step unused
-        bool atStep;
+        Fault fault;
+        size_t after;  // bytes read or written before the fault
         WriteStep step;
         DWORD reported;
     } cases[] = {
-        {"disk full at the first write", ENOSPC, 0, false, WriteStep::Sync, ERROR_DISK_FULL},
-        {"disk full halfway", ENOSPC, 300, false, WriteStep::Sync, ERROR_DISK_FULL},
-        {"I/O error on write", EIO, 10, false, WriteStep::Sync, ERROR_WRITE_FAULT},
-        {"disk full on flush", ENOSPC, 0, true, WriteStep::Sync, ERROR_DISK_FULL},
-        {"I/O error on flush", EIO, 0, true, WriteStep::Sync, ERROR_WRITE_FAULT},
-        {"disk full on close", ENOSPC, 0, true, WriteStep::Close, ERROR_DISK_FULL},
-        {"I/O error on close", EIO, 0, true, WriteStep::Close, ERROR_WRITE_FAULT},
-        {"I/O error on rename", EIO, 0, true, WriteStep::Rename, ERROR_WRITE_FAULT},
+        {"disk full halfway", ENOSPC, kWrite, 300, WriteStep::Sync, ERROR_DISK_FULL},
+        {"I/O error on flush", EIO, kStep, 0, WriteStep::Sync, ERROR_WRITE_FAULT},
+        {"disk full on close", ENOSPC, kStep, 0, WriteStep::Close, ERROR_DISK_FULL},
+        {"I/O error on rename", EIO, kStep, 0, WriteStep::Rename, ERROR_WRITE_FAULT},
+        {"I/O error on read", EIO, kRead, 100, WriteStep::Sync, ERROR_READ_FAULT},
     };
     TempFolder folder;
     const std::string path = folder.File("a.bmp");
@@ -187,36 +185,26 @@ TEST(ShrinkFileTest, AFailureWritingTheNewImageLeavesTheFileAsItWasAndSaysWhy) {
     for (int i = 0; i < 2 * static_cast<int>(std::size(cases)); ++i) {
         const auto& c = cases[i / 2];
         SCOPED_TRACE(testing::Message() << c.what << (i % 2 ? ", without hard links" : ""));
-        SetUpBackups(i % 2 == 0, false);
-        if (c.atStep)
+        SetUpBackups(i % 2 ? kRenames : kLinks);
+        if (c.fault == kStep)
             gdiplus_testing::InjectStepError(c.step, c.error);
+        else if (c.fault == kWrite)
+            gdiplus_testing::InjectWriteError(c.error, c.after);
         else
-            gdiplus_testing::InjectWriteError(c.error, c.writeAfter);
+            gdiplus_testing::InjectReadError(c.error, c.after);
         const ShrinkReport report = Shrink(path);
         gdiplus_testing::InjectStepError(c.step, 0);
         gdiplus_testing::InjectWriteError(0, 0);
-        EXPECT_EQ(report.outcome, ShrinkOutcome::CannotWrite);
+        gdiplus_testing::InjectReadError(0, 0);
+        EXPECT_EQ(report.outcome,
+                  c.fault == kRead ? ShrinkOutcome::Unreadable : ShrinkOutcome::CannotWrite);
         EXPECT_EQ(report.error, c.reported);
         EXPECT_FALSE(report.leftAtBackup);
         ExpectKept(before, folder.Path());
         EXPECT_EQ(OpenDescriptors(), descriptors);
     }
-    SetUpBackups(true, false);
+    SetUpBackups(kLinks);
     EXPECT_EQ(Shrink(path).outcome, ShrinkOutcome::Shrunk) << "every fault was taken back";
-}
-
-// An I/O error part way through reading the original is a read failure,
-// told apart from a file that is not a picture.
-TEST(ShrinkFileTest, AnIoErrorWhileReadingPassesTheFileOverAsUnreadable) {
-    TempFolder folder;
-    WritePicture(folder.File("a.bmp"), 64, 48);
-    const FolderState before = StateOf(folder.Path());
-    gdiplus_testing::InjectReadError(EIO, 100);
-    const ShrinkReport report = Shrink(folder.File("a.bmp"));
-    gdiplus_testing::InjectReadError(0, 0);
-    EXPECT_EQ(report.outcome, ShrinkOutcome::Unreadable);
-    EXPECT_EQ(report.error, ERROR_READ_FAULT);
-    ExpectKept(before, folder.Path());
 }
 
 // Without hard links the original is renamed to the backup name; when the
@@ -225,18 +213,11 @@ TEST(ShrinkFileTest, AFailedMoveBackIsReportedWithTheOriginalWholeUnderTheBackup
     TempFolder folder;
     WritePicture(folder.File("a.bmp"), 8, 8);
     const Bytes original = ReadFileBytes(folder.File("a.bmp"));
-    win32_testing::RenameCalls calls = win32_testing::SystemRenameCalls();
-    calls.link = [](const char*, const char*) { return errno = EPERM, -1; };
-    calls.renameNoReplace = [](const char* from, const char* to) {
-        const bool back = std::string(from).find("/olda.bmp") != std::string::npos;
-        return back ? (errno = EIO, -1)
-                    : win32_testing::SystemRenameCalls().renameNoReplace(from, to);
-    };
-    win32_testing::SetRenameCalls(calls);
+    SetUpBackups(kMoveBackFails);
     gdiplus_testing::InjectWriteError(ENOSPC, 0);
     const ShrinkReport report = Shrink(folder.File("a.bmp"));
     gdiplus_testing::InjectWriteError(0, 0);
-    SetUpBackups(true, false);
+    SetUpBackups(kLinks);
     EXPECT_EQ(report.outcome, ShrinkOutcome::CannotWrite);
     EXPECT_TRUE(report.leftAtBackup);
     EXPECT_EQ(ListFolder(folder.Path()), "olda.bmp");
@@ -251,9 +232,9 @@ TEST(ShrinkFileTest, AFileThatTakesTheBackupNameAtTheLastMomentIsNeverReplaced) 
         TempFolder folder;
         WritePicture(folder.File("a.bmp"), 8, 8);
         FolderState expected = StateOf(folder.Path());
-        SetUpBackups(hardLinks, true);
+        SetUpBackups(hardLinks ? kLinksTaken : kRenamesTaken);
         EXPECT_EQ(Shrink(folder.File("a.bmp")).outcome, ShrinkOutcome::BackupExists);
-        SetUpBackups(true, false);
+        SetUpBackups(kLinks);
         expected["olda.bmp"] = Text("someone else's");
         EXPECT_EQ(Differences(expected, StateOf(folder.Path())), "");
     }
@@ -263,11 +244,9 @@ TEST(ShrinkFileTest, ASymbolicLinkIsReplacedByTheNewImageAndKeptAsTheBackup) {
     TempFolder folder;
     ::mkdir(folder.File("originals").c_str(), 0700);
     WritePicture(folder.File("originals/picture.bmp"), 16, 12);
-    const Bytes original = ReadFileBytes(folder.File("originals/picture.bmp"));
     ::symlink("originals/picture.bmp", folder.File("a.bmp").c_str());
     const FolderState before = StateOf(folder.Path());
     ASSERT_EQ(Shrink(folder.File("a.bmp")).outcome, ShrinkOutcome::Shrunk);
+    // Writing through the link would have halved the only copy in originals/.
     ExpectKept(before, folder.Path(), {{"a.bmp", 8, 6}});
-    // Writing through the link would have halved the only copy.
-    EXPECT_EQ(ReadFileBytes(folder.File("originals/picture.bmp")), original);
 }

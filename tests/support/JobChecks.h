@@ -4,7 +4,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstdio>
 
 #include <filesystem>
 #include <map>
@@ -14,15 +17,16 @@
 #include "image/CDibImage.h"
 #include "tests/support/TestFiles.h"
 
-// A folder's entries by name: a file's bytes, a link's target, or the kind.
+// A folder's entries, its subfolders' included, by path from the folder: a
+// file's bytes, a link's target (not followed), or the kind.
 using FolderState = std::map<std::string, Bytes>;
 
 inline FolderState StateOf(const std::string& folder) {
     namespace fs = std::filesystem;
     FolderState state;
     auto text = [](const std::string& s) { return Bytes(s.begin(), s.end()); };
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        const std::string name = entry.path().filename().string();
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+        const std::string name = entry.path().lexically_relative(folder).string();
         if (entry.is_symlink())
             state[name] = text("link to " + fs::read_symlink(entry.path()).string());
         else if (entry.is_regular_file() && ::access(entry.path().c_str(), R_OK) == 0)
@@ -89,3 +93,43 @@ inline void WritePicture(const std::string& path, LONG width, LONG height, WORD 
     }
     ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK) << path;
 }
+
+#ifdef DORVALUNE_SHRINK_BINARY
+// What one run of the companion wrote and its exit status.
+struct CompanionRun {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs the companion in folder with the arguments, each quoted for the shell.
+// before goes ahead of the command: variables, a wrapper (prlimit, setpriv),
+// redirections. With together, standard error goes into out as well.
+inline CompanionRun Companion(const std::vector<std::string>& args, const std::string& folder,
+                              const std::string& before = "", bool together = false) {
+    auto quoted = [](const std::string& text) {
+        std::string q = "'";
+        for (char c : text)
+            q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        return q + "'";
+    };
+    std::string command =
+        "cd " + quoted(folder) + " && " + before + quoted(DORVALUNE_SHRINK_BINARY);
+    for (const std::string& arg : args)
+        command += " " + quoted(arg);
+    const std::string errFile = folder + ".err";
+    command += together ? " 2>&1" : " 2>" + quoted(errFile);
+    CompanionRun run;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    char buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), pipe)) > 0;)
+        run.out.append(buffer, n);
+    const int status = ::pclose(pipe);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (!together) {
+        const Bytes err = ReadFileBytes(errFile);
+        run.err.assign(err.begin(), err.end());
+        std::remove(errFile.c_str());
+    }
+    return run;
+}
+#endif
