@@ -20,9 +20,6 @@ public:
     // slot is deleted.
     void Give(HDC hdc);
 
-    // For tests: the context in a slot, read plainly.
-    HDC Slot(int index) const { return static_cast<HDC>(m_slots[index]); }
-
 private:
     PVOID volatile m_slots[kSlots];
 };
