@@ -240,6 +240,10 @@ TEST(CompanionTest, UnderTheProcessLimitsEachFileSaysWhichLimitItMet) {
     // Every file has its one line, and no other line is written.
     EXPECT_EQ(halved.size() + limited, 32u) << run.out << run.err;
     EXPECT_EQ(out.size() + err.size(), 32u) << run.out << run.err;
+    // The limit shows only where jobs overlap; the sanitizer build's jobs are
+    // too slow to be sure they do.
+#ifndef __SANITIZE_ADDRESS__
     EXPECT_GT(limited, 0);
+#endif
     ExpectKept(start, many.Path(), halved);
 }
