@@ -1,7 +1,6 @@
 // USER32 numbers: window and control styles, messages, notification codes,
 // dialog results and system metrics, with their Windows values. The calls
-// themselves need the window system and live with the framework, in
-// platform/mfc/gui/User32.h.
+// themselves need the window system and live in platform/user32-wx/User32.h.
 #pragma once
 
 #include "platform/win32/WinTypes.h"

@@ -3,7 +3,7 @@
 // derived map up and calls the first matching handler.
 #pragma once
 
-#include "platform/win32/WinUser.h"
+#include "UserApi.h"
 
 #define afx_msg
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/mfc/gui/DialogManager.h"
-#include "platform/win32/ResourceFormats.h"
+#include "platform/mfc/gui/DialogTemplate.h"
+#include "platform/user32-wx/DialogManager.h"
 #include "platform/win32/Resources.h"
 #include "platform/win32/WinUser.h"
 #include "tests/guitesting/GuiTesting.h"

@@ -1,4 +1,5 @@
-#include "platform/mfc/gui/DialogManager.h"
+#include "platform/user32-wx/DialogManager.h"
+#include "platform/mfc/gui/DialogTemplate.h"
 
 #include <wx/button.h>
 #include <wx/dialog.h>
@@ -9,8 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/mfc/gui/DeviceContext.h"
-#include "platform/mfc/gui/ListBoxProc.h"
+#include "platform/user32-wx/DeviceContext.h"
+#include "platform/user32-wx/ListBoxProc.h"
 #include "platform/win32/LastError.h"
 
 namespace {
