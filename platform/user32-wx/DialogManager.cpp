@@ -16,6 +16,9 @@
 
 namespace {
 
+// The command a request for help becomes: the framework's ID_HELP.
+constexpr WORD kHelpCommand = 0xE146;
+
 struct DialogState {
     DLGPROC proc;
     LONG baseUnitX;  // average character width of the dialog font
@@ -179,7 +182,7 @@ void DeliverMessages(wxDialog& dialog) {
                 break;
             case WXK_F1:
                 // A request for help becomes the help command.
-                SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(ID_HELP), 0), 0);
+                SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(kHelpCommand, 0), 0);
                 return;
             case WXK_RETURN:
             case WXK_NUMPAD_ENTER: {

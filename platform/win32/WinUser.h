@@ -59,7 +59,6 @@ constexpr WPARAM ICON_BIG = 1;
 // Dialog results and command ids.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
-constexpr UINT ID_HELP = 0xE146;
 
 // System metrics.
 constexpr int SM_CXICON = 11;

@@ -44,6 +44,9 @@ struct AFX_MSGMAP {
 
 constexpr UINT CN_COMMAND = 0;
 
+// The framework's command ids.
+constexpr UINT ID_HELP = 0xE146;
+
 // clang-format off
 #define DECLARE_MESSAGE_MAP()                                                  \
 protected:                                                                     \
