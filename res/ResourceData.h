@@ -2,7 +2,7 @@
 // executable's resource section.
 #pragma once
 
-#include "platform/win32/ResourceFormats.h"
+#include "Win32Api.h"
 
 extern const DLGTEMPLATEEX kMainDialogTemplate;
 extern const GRPICONDIR kAppIconGroup;
