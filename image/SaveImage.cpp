@@ -2,15 +2,13 @@
 // extension chooses.
 #include <optional>
 
+#include "Win32Api.h"
 #include "image/CDibImage.h"
 #include "image/CGdipBitmap.h"
 #include "image/CScratchBuffers.h"
 #include "image/ConversionCodePage.h"
 #include "image/EncoderChoice.h"
 #include "image/ProcessObjects.h"
-#include "platform/win32/CodePage.h"
-#include "platform/win32/Shlwapi.h"
-#include "platform/win32/Strings.h"
 
 HRESULT CDibImage::Save(LPCSTR path, const GUID& formatId) {
     if (!theGdiplusGuard.Start())

@@ -2,7 +2,7 @@
 // the executable's resource section.
 #pragma once
 
-#include "platform/win32/ResourceFormats.h"
+#include "Win32Api.h"
 #include "res/MainDialog.h"
 
 extern const GRPICONDIR kAppIconGroup;

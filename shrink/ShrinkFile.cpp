@@ -1,11 +1,9 @@
 #include "shrink/ShrinkFile.h"
 
+#include "GdiplusApi.h"
+#include "Win32Api.h"
 #include "image/CDibImage.h"
 #include "image/EncoderChoice.h"
-#include "platform/gdiplus/ImageBuffer.h"
-#include "platform/win32/FileOps.h"
-#include "platform/win32/Gdi.h"
-#include "platform/win32/LastError.h"
 #include "shrink/HalveImage.h"
 
 namespace {
@@ -90,9 +88,13 @@ ShrinkOutcome BackupFailure(DWORD error) {
 
 }  // namespace
 
+int NameOffset(const CString& path) {
+    return static_cast<int>(PathFindFileNameA(path) - path.GetString());
+}
+
 CString BackupNameFor(const CString& path) {
     CString backupName(path);
-    backupName.Insert(path.ReverseFind('/') + 1, "old");
+    backupName.Insert(NameOffset(path), "old");
     return backupName;
 }
 
@@ -138,10 +140,11 @@ bool LoadAndCheck(const CString& path, CDibImage& source, ShrinkReport& report) 
     return true;
 }
 
-// The folder a path names a file in, with its '/' ("./" for a bare name).
+// The folder a path names a file in, with its separator ("./" for a bare
+// name).
 CString FolderOf(const CString& path) {
-    const int slash = path.ReverseFind('/');
-    return slash < 0 ? CString("./") : path.Left(slash + 1);
+    const int name = NameOffset(path);
+    return name == 0 ? CString("./") : path.Left(name);
 }
 
 }  // namespace
