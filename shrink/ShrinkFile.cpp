@@ -1,5 +1,9 @@
 #include "shrink/ShrinkFile.h"
 
+#include <atomic>
+#include <cstdio>
+#include <vector>
+
 #include "GdiplusApi.h"
 #include "Win32Api.h"
 #include "image/CDibImage.h"
@@ -147,6 +151,61 @@ CString FolderOf(const CString& path) {
     return name == 0 ? CString("./") : path.Left(name);
 }
 
+// A name beside the path for the new image until it replaces the path: "~"
+// with the process's id and a count, then the path's extension, which
+// chooses the encoder. As short as that, it fits wherever the path's own
+// name fits. A name that a file holds already is not taken.
+CString TemporaryNameFor(const CString& path) {
+    static std::atomic<unsigned> count{0};
+    const CString folder = path.Left(NameOffset(path));
+    const LPCSTR extension = PathFindExtensionA(path);
+    for (;;) {
+        char name[32];
+        std::snprintf(name, sizeof(name), "~%lu-%u",
+                      static_cast<unsigned long>(GetCurrentProcessId()), count++);
+        CString temporary(folder);
+        temporary += name;
+        temporary += extension;
+        if (GetFileAttributesA(temporary) == INVALID_FILE_ATTRIBUTES)
+            return temporary;
+    }
+}
+
+// Gives the new file what the system lets the caller give it of the
+// original's security: first the owner and group, then the access list
+// (on Linux the permission bits), as writing over the original would have
+// kept them.
+void CopySecurity(const CString& from, const CString& to) {
+    for (const SECURITY_INFORMATION parts :
+         {OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, DACL_SECURITY_INFORMATION}) {
+        DWORD needed = 0;
+        GetFileSecurityA(from, parts, nullptr, 0, &needed);
+        if (needed == 0)
+            continue;
+        std::vector<BYTE> descriptor(needed);
+        if (GetFileSecurityA(from, parts, descriptor.data(), needed, &needed))
+            SetFileSecurityA(to, parts, descriptor.data());
+    }
+}
+
+// Writes the new image to a temporary file beside the path, which then
+// replaces the path in one move. The path is never written to itself: the
+// backup may be a hard link to the same file, and a save that writes over an
+// existing file in place would change the backup too. On failure the
+// temporary file is removed, the path is untouched and error holds the cause.
+bool SaveReplacing(CDibImage& image, const CString& path, DWORD& error) {
+    const CString temporary = TemporaryNameFor(path);
+    SetLastError(ERROR_SUCCESS);
+    if (SUCCEEDED(image.Save(temporary, GUID_NULL))) {
+        CopySecurity(path, temporary);
+        if (MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+    }
+    error = GetLastError();
+    DeleteFileA(temporary);
+    return false;
+}
+
 }  // namespace
 
 ShrinkReport ShrinkFileWithReport(const CString& path) {
@@ -170,9 +229,7 @@ ShrinkReport ShrinkFileWithReport(const CString& path) {
     }
     CopyColorTable(source, destination);
     HalveImage(source, destination);
-    SetLastError(ERROR_SUCCESS);
-    if (FAILED(destination.Save(path, GUID_NULL))) {
-        report.error = GetLastError();
+    if (!SaveReplacing(destination, path, report.error)) {
         report.leftAtBackup = !UndoBackup(backup, path, report.backupName);
         report.outcome = ShrinkOutcome::CannotWrite;
         return report;

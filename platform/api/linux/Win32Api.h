@@ -12,6 +12,7 @@
 #include "platform/win32/Locale.h"
 #include "platform/win32/ResourceFormats.h"
 #include "platform/win32/Resources.h"
+#include "platform/win32/Security.h"
 #include "platform/win32/Shlwapi.h"
 #include "platform/win32/Strings.h"
 #include "platform/win32/Threads.h"
