@@ -79,7 +79,7 @@ package:
 
 # The same sources against the system's Win32 and GDI+ (platform/api/windows).
 WINDOWS = -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DDORVALUNE_BENCH=OFF -DDORVALUNE_GUI=OFF $(CMAKE_FLAGS)
+  -DDORVALUNE_BENCH=OFF -DDORVALUNE_GUI=ON $(CMAKE_FLAGS)
 
 windows:
 	@scripts/install-deps windows
