@@ -12,7 +12,8 @@
 #
 #   program-test.sh PROGRAM.exe [SCREENSHOT-FOLDER]
 #
-# With a screenshot folder, the screen is saved there at each step.
+# With a screenshot folder, the screen is saved there at each step. WINE
+# names the command that runs Windows programs (default: wine).
 set -euo pipefail
 program=$1
 shots=${2:-}
@@ -76,7 +77,7 @@ for way in ok escape; do
   cp "$folder/a.bmp" "$work/a-$way.bmp"
   cp "$folder/c.bmp" "$work/c-$way.bmp"
 
-  wine "$program" "$(windows_path "$folder/c.bmp")" &
+  "${WINE:-wine}" "$program" "$(windows_path "$folder/c.bmp")" &
   wine_pid=$!
   window=$(window_titled Dorvalune)
   [ -n "$window" ] || fail "the window did not appear"

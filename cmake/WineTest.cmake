@@ -1,0 +1,33 @@
+# Runs the GoogleTest cases of the Windows test programs under Wine, as the
+# tests of tests/windows run. `windows_tests` builds the programs.
+#
+# dorvalune_wine_test: without a display (tests/windows/run-with-wine.sh), in
+# the build's Wine prefix.
+# dorvalune_wine_window_test: for programs that open windows, on an X server
+# of their own with a window manager (tests/run-with-xvfb.sh, then
+# tests/run-with-wine-window.sh), in the build's Wine prefix for window tests,
+# one such test at a time.
+include_guard(GLOBAL)
+include(GoogleTest)
+set(DORVALUNE_WINDOW_TEST_ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix-windows")
+
+function(dorvalune_wine_test target)
+  set_target_properties(${target} PROPERTIES
+    CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/windows/run-with-wine.sh)
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    PROPERTIES ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix" TIMEOUT 300)
+  if(TARGET windows_tests)
+    add_dependencies(windows_tests ${target})
+  endif()
+endfunction()
+
+function(dorvalune_wine_window_test target)
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
+    "${CMAKE_SOURCE_DIR}/tests/run-with-xvfb.sh;--window-manager;${CMAKE_SOURCE_DIR}/tests/run-with-wine-window.sh")
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+    PROPERTIES ENVIRONMENT "${DORVALUNE_WINDOW_TEST_ENVIRONMENT}" RESOURCE_LOCK wine-windows
+               TIMEOUT 300)
+  if(TARGET windows_tests)
+    add_dependencies(windows_tests ${target})
+  endif()
+endfunction()
