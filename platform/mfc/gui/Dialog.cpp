@@ -7,6 +7,7 @@ BEGIN_MESSAGE_MAP(CDialog, CWnd)
 ON_COMMAND(IDOK, &CDialog::OnOK)
 ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 ON_MESSAGE(WM_INITDIALOG, &CDialog::HandleInitDialog)
+ON_MESSAGE(WM_HELP, &CDialog::HandleHelp)
 END_MESSAGE_MAP()
 
 INT_PTR AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -39,6 +40,11 @@ LRESULT CDialog::HandleInitDialog(WPARAM, LPARAM) {
     // opens in the middle of the screen.
     CenterWindow();
     return result;
+}
+
+LRESULT CDialog::HandleHelp(WPARAM, LPARAM) {
+    OnCmdMsg(ID_HELP, CN_COMMAND);
+    return TRUE;
 }
 
 BOOL CDialog::OnInitDialog() {

@@ -160,8 +160,10 @@ TEST(WindowsDialogTest, CommandsReachTheMessageMapsAndTheListSortsIgnoringCase) 
         const HWND hWnd = self.GetSafeHwnd();
         SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(kGoButton, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(hWnd, kGoButton)));
-        // Not the dialog's command: on to the application.
-        SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(ID_HELP, 0), 0);
+        // F1 (WM_HELP from the dialog manager) is the help command, which is
+        // not the dialog's: on to the application.
+        HELPINFO help = {sizeof(help), HELPINFO_WINDOW, 0, GetDlgItem(hWnd, kGoButton), 0, {0, 0}};
+        SendMessageA(hWnd, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
         for (const char* path :
              {"C:\\p\\b.bmp", "C:\\P\\a.bmp", "C:\\p\\Z.bmp", "C:\\p\\c.bmp", "C:\\p\\b.bmp"}) {
             SendMessageA(self.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(path));
