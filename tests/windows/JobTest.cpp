@@ -154,3 +154,55 @@ TEST(WindowsJobTest, ANewImageThatCannotReplaceThePictureLeavesItAsItWas) {
     }
     EXPECT_LE(after.size(), 2u) << ListFolder(folder.Path());
 }
+
+namespace {
+
+// Sets who may add names to the folder or remove them: nobody (an access
+// list that denies it to everyone), or everyone again (no access list).
+bool SetFolderWritable(const std::string& folder, bool writable) {
+    SECURITY_DESCRIPTOR descriptor;
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    alignas(DWORD) BYTE aclBuffer[256];
+    auto* acl = reinterpret_cast<ACL*>(aclBuffer);
+    PSID everyone = nullptr;
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    if (!writable) {
+        if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
+                                      &everyone))
+            return false;
+        InitializeAcl(acl, sizeof(aclBuffer), ACL_REVISION);
+        AddAccessDeniedAce(acl, ACL_REVISION,
+                           FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD, everyone);
+        AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, everyone);
+    }
+    SetSecurityDescriptorDacl(&descriptor, TRUE, writable ? nullptr : acl, FALSE);
+    const BOOL set = SetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION, &descriptor);
+    if (everyone != nullptr)
+        FreeSid(everyone);
+    return set != FALSE;
+}
+
+}  // namespace
+
+// A folder in which names can be neither added nor removed: no backup can be
+// made, so nothing is written.
+TEST(WindowsJobTest, APictureInAFolderThatCannotBeWrittenIsLeftAsItWas) {
+    TempFolder folder;
+    WritePicture(folder.File("a.bmp"), 8, 6);
+    const FolderState before = StateOf(folder);
+    ASSERT_TRUE(SetFolderWritable(folder.Path(), false));
+    // An administrator, or root under Wine, writes there all the same.
+    HANDLE probe = CreateFileA(folder.File("probe").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+        CloseHandle(probe);
+        DeleteFileA(folder.File("probe").c_str());
+        SetFolderWritable(folder.Path(), true);
+        GTEST_SKIP() << "this user may write to a folder whose access list forbids it";
+    }
+    const ShrinkReport report = ShrinkFileWithReport(CString(folder.File("a.bmp").c_str()));
+    ASSERT_TRUE(SetFolderWritable(folder.Path(), true));
+    EXPECT_EQ(report.outcome, ShrinkOutcome::BackupFailed);
+    EXPECT_EQ(report.error, ERROR_ACCESS_DENIED);
+    EXPECT_EQ(StateOf(folder), before);
+}
