@@ -113,6 +113,20 @@ bool LoadAndCheck(const CString& path, CDibImage& source, ShrinkReport& report) 
         report.outcome = ShrinkOutcome::Missing;
         return false;
     }
+    // What the name holds, asked first: a codec library may report a
+    // missing file or a folder only as a picture it cannot decode.
+    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD missing = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_SUCCESS;
+    if (missing == ERROR_FILE_NOT_FOUND || missing == ERROR_PATH_NOT_FOUND) {
+        report.error = missing;
+        report.outcome = ShrinkOutcome::Missing;
+        return false;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        report.error = ERROR_DIRECTORY;
+        report.outcome = ShrinkOutcome::Unreadable;
+        return false;
+    }
     SetLastError(ERROR_SUCCESS);
     ClearSizeRefusal();
     if (FAILED(source.Load(path))) {
