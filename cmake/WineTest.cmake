@@ -9,13 +9,12 @@
 # one such test at a time.
 include_guard(GLOBAL)
 include(GoogleTest)
-set(DORVALUNE_WINDOW_TEST_ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix-windows")
 
 function(dorvalune_wine_test target)
-  set_target_properties(${target} PROPERTIES
-    CROSSCOMPILING_EMULATOR ${CMAKE_SOURCE_DIR}/tests/windows/run-with-wine.sh)
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
+    "env;WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix;${CMAKE_SOURCE_DIR}/tests/windows/run-with-wine.sh")
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix" TIMEOUT 300)
+    PROPERTIES TIMEOUT 300)
   if(TARGET windows_tests)
     add_dependencies(windows_tests ${target})
   endif()
@@ -23,10 +22,9 @@ endfunction()
 
 function(dorvalune_wine_window_test target)
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
-    "${CMAKE_SOURCE_DIR}/tests/run-with-xvfb.sh;--window-manager;${CMAKE_SOURCE_DIR}/tests/run-with-wine-window.sh")
+    "env;WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix-windows;${CMAKE_SOURCE_DIR}/tests/run-with-xvfb.sh;--window-manager;${CMAKE_SOURCE_DIR}/tests/run-with-wine-window.sh")
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "${DORVALUNE_WINDOW_TEST_ENVIRONMENT}" RESOURCE_LOCK wine-windows
-               TIMEOUT 300)
+    PROPERTIES RESOURCE_LOCK wine-windows TIMEOUT 300)
   if(TARGET windows_tests)
     add_dependencies(windows_tests ${target})
   endif()
