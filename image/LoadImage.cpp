@@ -58,8 +58,11 @@ HRESULT CDibImage::Load(LPCSTR path) {
         return E_FAIL;
     }
     const HRESULT result = CopyFromDecoded(*decoded);
-    // Disposing of the bitmap closes the file before the caller moves it.
+    // Disposing of the bitmap closes the file before the caller moves it; the
+    // cause of a failed copy stays the last error.
+    const DWORD error = GetLastError();
     decoded.reset();
+    SetLastError(error);
     return result;
 }
 
