@@ -17,7 +17,7 @@
 set -euo pipefail
 program=$1
 shots=${2:-}
-export WINEDEBUG=-all
+export WINEDEBUG=-all LC_ALL=C  # the dialogs in English: "Open"
 work=$(mktemp -d)
 wine_pid=
 trap '[ -n "$wine_pid" ] && kill "$wine_pid" 2>/dev/null; rm -rf "$work"' EXIT
