@@ -8,6 +8,9 @@
 # make install - build, then install the programs, manual pages, desktop entry
 #                and icons under PREFIX (default /usr/local)
 # make package - the Debian package dorvalune_<version>_<arch>.deb in build-package/
+# make windows  - the Windows programs, cross-built with mingw-w64 into build-windows/,
+#                packed as dist/dorvalune-windows-x64.zip
+# make windows-test - the tests of the program's own code built for Windows, run under Wine
 #
 # CMAKE_FLAGS adds options to every configuration (CI: -DDORVALUNE_WERROR=ON).
 # A build folder is configured again only when one of its options changes.
@@ -16,7 +19,7 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 RELEASE = -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
 
-.PHONY: build run test asan bench compare fuzz format install package clean
+.PHONY: build run test asan bench compare fuzz format install package windows windows-test clean
 
 # The programs only: no GoogleTest or benchmark library needed.
 build:
@@ -74,5 +77,22 @@ package:
 	  -DDORVALUNE_TESTS=OFF -DDORVALUNE_BENCH=OFF $(CMAKE_FLAGS)
 	cmake --build build-package -j $(JOBS) --target package
 
+# The same sources against the system's Win32 and GDI+ (platform/api/windows).
+WINDOWS = -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DDORVALUNE_BENCH=OFF -DDORVALUNE_GUI=ON $(CMAKE_FLAGS)
+
+windows:
+	@scripts/install-deps windows
+	@scripts/configure build-windows $(WINDOWS) $(if $(wildcard build-windows/build.ninja),,-DDORVALUNE_TESTS=OFF)
+	cmake --build build-windows -j $(JOBS) --target windows_zip
+
+# Wine runs every test program; its prefix lives in build-windows/ and is
+# made on the first run.
+windows-test:
+	@scripts/install-deps windows
+	@scripts/configure build-windows $(WINDOWS) -DDORVALUNE_TESTS=ON
+	cmake --build build-windows -j $(JOBS) --target windows_tests
+	cd build-windows && ctest --output-on-failure -j $(JOBS)
+
 clean:
-	rm -rf build build-asan build-fuzz build-package
+	rm -rf build build-asan build-fuzz build-package build-windows dist

@@ -7,7 +7,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "platform/win32/ParallelParts.h"
+#include "platform/common/ParallelParts.h"
 
 unsigned DefaultJobCount(const std::vector<CString>& files) {
     const unsigned processors = static_cast<unsigned>(ProcessorCount());

@@ -1,7 +1,6 @@
 #include "cli/RestoreOriginal.h"
 
-#include "platform/win32/FileOps.h"
-#include "platform/win32/LastError.h"
+#include "Win32Api.h"
 #include "shrink/ShrinkFile.h"
 
 RestoreReport RestoreOriginal(const CString& path, bool checkOnly) {
@@ -25,8 +24,8 @@ RestoreReport RestoreOriginal(const CString& path, bool checkOnly) {
     }
     if (checkOnly) {
         // The rename needs the folder writable.
-        const int slash = path.ReverseFind('/');
-        const DWORD folder = GetFileAttributesA(slash < 0 ? CString("./") : path.Left(slash + 1));
+        const int name = NameOffset(path);
+        const DWORD folder = GetFileAttributesA(name == 0 ? CString("./") : path.Left(name));
         if (folder != INVALID_FILE_ATTRIBUTES && (folder & FILE_ATTRIBUTE_READONLY) != 0) {
             report.error = ERROR_ACCESS_DENIED;
             report.outcome = RestoreOutcome::CannotRestore;

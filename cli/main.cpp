@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "Win32Api.h"
 #include "cli/FileFormat.h"
 #include "cli/FileList.h"
 #include "cli/ParallelJobs.h"
 #include "cli/RestoreOriginal.h"
-#include "platform/win32/LastError.h"
 #include "res/Version.h"
 #include "shrink/ShrinkFile.h"
 
@@ -86,8 +86,7 @@ std::string Printable(const char* name) {
 }
 
 std::string BaseName(const CString& path) {
-    const int slash = path.ReverseFind('/');
-    return Printable(path.GetString() + slash + 1);
+    return Printable(path.GetString() + NameOffset(path));
 }
 
 // Why a file operation failed, in the system's own words; null for a code

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "Win32Api.h"
 #include "image/CScratchBuffers.h"
 #include "image/ProcessObjects.h"
-#include "platform/win32/Gdi.h"
 
 namespace {
 // A header followed by room for a full colour table.

@@ -3,7 +3,7 @@
 // memory device context.
 #pragma once
 
-#include "platform/win32/WinTypes.h"
+#include "Win32Api.h"
 
 class CGdipBitmap;
 

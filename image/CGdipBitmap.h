@@ -2,7 +2,7 @@
 // that failed.
 #pragma once
 
-#include "platform/gdiplus/GdiplusFlat.h"
+#include "GdiplusApi.h"
 
 class CGdipBitmap {
 public:

@@ -1,6 +1,6 @@
 #include "image/CGdiplusGuard.h"
 
-#include "platform/gdiplus/GdiplusStartup.h"
+#include "GdiplusApi.h"
 
 CGdiplusGuard::CGdiplusGuard() : m_token(0), m_liveImages(0) {
     // Should the lock fail to initialise here, during static construction, the

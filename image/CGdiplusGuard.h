@@ -2,8 +2,7 @@
 // destroyed, and in any case at process exit.
 #pragma once
 
-#include "platform/win32/CriticalSection.h"
-#include "platform/win32/WinTypes.h"
+#include "Win32Api.h"
 
 class CGdiplusGuard {
 public:

@@ -1,7 +1,6 @@
 #include "image/CMemoryDCPool.h"
 
-#include "platform/win32/Gdi.h"
-#include "platform/win32/Interlocked.h"
+#include "Win32Api.h"
 
 CMemoryDCPool::CMemoryDCPool() {
     for (auto& slot : m_slots)

@@ -2,7 +2,7 @@
 // every pixel access. Lock-free: every slot change is one atomic exchange.
 #pragma once
 
-#include "platform/win32/WinTypes.h"
+#include "Win32Api.h"
 
 class CMemoryDCPool {
 public:

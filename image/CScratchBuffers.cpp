@@ -1,23 +1,18 @@
 #include "image/CScratchBuffers.h"
 
-#include <pthread.h>
-
 #include <cstdint>
 #include <cstdlib>
+
+#include "Win32Api.h"
 
 namespace {
 
 // Lowest usable address of the calling thread's stack, read once per thread.
 std::uintptr_t StackLimit() {
     thread_local std::uintptr_t limit = [] {
-        pthread_attr_t attr;
-        void* base = nullptr;
-        size_t size = 0;
-        if (pthread_getattr_np(pthread_self(), &attr) == 0) {
-            pthread_attr_getstack(&attr, &base, &size);
-            pthread_attr_destroy(&attr);
-        }
-        return reinterpret_cast<std::uintptr_t>(base);
+        ULONG_PTR low = 0, high = 0;
+        GetCurrentThreadStackLimits(&low, &high);
+        return static_cast<std::uintptr_t>(low);
     }();
     return limit;
 }

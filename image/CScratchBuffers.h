@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "platform/win32/WinTypes.h"
+#include "Win32Api.h"
 
 class CScratchBuffers {
 public:

@@ -4,9 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Win32Api.h"
 #include "platform/mfc/AfxExceptions.h"
-#include "platform/win32/CodePage.h"
-#include "platform/win32/LastError.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "platform/win32/WinTypes.h"
+#include "Win32Api.h"
 
 // What a failed conversion raises for the last error it left: the memory
 // exception for E_OUTOFMEMORY (or ERROR_OUTOFMEMORY), else the OLE exception

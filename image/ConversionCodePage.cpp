@@ -1,9 +1,6 @@
 #include "image/ConversionCodePage.h"
 
-#include "platform/win32/CodePage.h"
-#include "platform/win32/Interlocked.h"
-#include "platform/win32/Locale.h"
-#include "platform/win32/Version.h"
+#include "Win32Api.h"
 
 namespace {
 

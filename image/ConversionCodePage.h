@@ -2,7 +2,7 @@
 // library.
 #pragma once
 
-#include "platform/win32/WinTypes.h"
+#include "Win32Api.h"
 
 using CodePageRule = UINT (*)();
 

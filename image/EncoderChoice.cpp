@@ -1,21 +1,22 @@
 #include "image/EncoderChoice.h"
 
+#include "GdiplusApi.h"
+#include "Win32Api.h"
 #include "image/CScratchBuffers.h"
 #include "image/CWideText.h"
 #include "image/ConversionCodePage.h"
 #include "image/ProcessObjects.h"
-#include "platform/gdiplus/GdiplusFlat.h"
 #include "platform/mfc/AfxString.h"
-#include "platform/win32/Shlwapi.h"
 
 CLSID FindEncoderByExtension(LPCSTR extension, const ImageCodecInfo* encoders, UINT count) {
+    static constexpr WCHAR kSeparator[] = {';', 0};
     CWideText wideExtension(extension, GetConversionCodePage());
     for (UINT i = 0; i < count; ++i) {
         const CStringW patterns(encoders[i].FilenameExtension);
         int position = 0;
         for (;;) {
             // Empty pieces between separators are skipped; the last piece counts.
-            const CStringW piece = patterns.Tokenize(u";", position);
+            const CStringW piece = patterns.Tokenize(kSeparator, position);
             if (position < 0)
                 break;
             const CStringW pieceExtension(PathFindExtensionW(piece));

@@ -2,7 +2,7 @@
 // by an image format id. GUID_NULL means that none matched.
 #pragma once
 
-#include "platform/gdiplus/GdiplusTypes.h"
+#include "GdiplusApi.h"
 
 // The first encoder, in the list's order, with a ";"-separated pattern whose
 // extension equals `extension` ignoring case. The empty extension matches a

@@ -5,13 +5,13 @@
 #include <cstring>
 #include <optional>
 
+#include "Win32Api.h"
 #include "image/CDibImage.h"
 #include "image/CGdipBitmap.h"
 #include "image/CScratchBuffers.h"
 #include "image/CWideText.h"
 #include "image/ConversionCodePage.h"
 #include "image/ProcessObjects.h"
-#include "platform/win32/LastError.h"
 
 namespace {
 // 5-6-5 pixels keep their masks in the section so they read back as decoded.
@@ -58,8 +58,11 @@ HRESULT CDibImage::Load(LPCSTR path) {
         return E_FAIL;
     }
     const HRESULT result = CopyFromDecoded(*decoded);
-    // Disposing of the bitmap closes the file before the caller moves it.
+    // Disposing of the bitmap closes the file before the caller moves it; the
+    // cause of a failed copy stays the last error.
+    const DWORD error = GetLastError();
     decoded.reset();
+    SetLastError(error);
     return result;
 }
 

@@ -2,15 +2,13 @@
 // extension chooses.
 #include <optional>
 
+#include "Win32Api.h"
 #include "image/CDibImage.h"
 #include "image/CGdipBitmap.h"
 #include "image/CScratchBuffers.h"
 #include "image/ConversionCodePage.h"
 #include "image/EncoderChoice.h"
 #include "image/ProcessObjects.h"
-#include "platform/win32/CodePage.h"
-#include "platform/win32/Shlwapi.h"
-#include "platform/win32/Strings.h"
 
 HRESULT CDibImage::Save(LPCSTR path, const GUID& formatId) {
     if (!theGdiplusGuard.Start())
@@ -52,5 +50,14 @@ HRESULT CDibImage::Save(LPCSTR path, const GUID& formatId) {
         bitmap.emplace(CGdipBitmap::FromSection{m_section});
     }
     const Status saved = GdipSaveImageToFile(bitmap->Image(), widePath, &encoder, nullptr);
-    return saved == Ok ? S_OK : E_FAIL;
+    if (saved == Ok)
+        return S_OK;
+    // The last error tells the cause only where a system call failed; any
+    // other failure leaves no error of the system's, rather than a stale one.
+    // Set once the bitmap is gone, as disposing of it may change it.
+    const bool systemError = saved == Win32Error || saved == FileNotFound || saved == AccessDenied;
+    const DWORD error = systemError ? GetLastError() : ERROR_SUCCESS;
+    bitmap.reset();
+    SetLastError(error);
+    return E_FAIL;
 }

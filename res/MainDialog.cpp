@@ -1,7 +1,6 @@
 // The main dialog's template: a list of files above two buttons.
-#include "res/ResourceData.h"
+#include "res/MainDialog.h"
 
-#include "platform/win32/WinUser.h"
 #include "res/Resource.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The executable's resource section. Registered when the program starts, so
 // the framework finds the dialog template, the icon and the version record
 // by id as it would in the module.
-#include "platform/win32/Resources.h"
+#include "Win32Api.h"
 #include "res/Resource.h"
 #include "res/ResourceData.h"
 

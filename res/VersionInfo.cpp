@@ -1,16 +1,14 @@
 // The version record of the application, from the build's version number.
 #include "res/ResourceData.h"
 #include "res/Version.h"
+#include "res/VersionStrings.h"
 
 namespace {
 
 const VersionString kVersionStrings[] = {
-    {"FileDescription", "Halves the width and height of image files"},
-    {"FileVersion", DORVALUNE_VERSION_TEXT},
-    {"InternalName", "Dorvalune.exe"},
-    {"OriginalFilename", "Dorvalune.exe"},
-    {"ProductName", "Dorvalune"},
-    {"ProductVersion", DORVALUNE_VERSION_TEXT},
+    {"FileDescription", DORVALUNE_FILE_DESCRIPTION}, {"FileVersion", DORVALUNE_VERSION_TEXT},
+    {"InternalName", DORVALUNE_INTERNAL_NAME},       {"OriginalFilename", DORVALUNE_INTERNAL_NAME},
+    {"ProductName", DORVALUNE_PRODUCT_NAME},         {"ProductVersion", DORVALUNE_VERSION_TEXT},
 };
 
 }  // namespace

@@ -2,7 +2,7 @@
 // source pixel (2x, 2y), with the key colour treated as transparent.
 #pragma once
 
-#include "platform/win32/WinTypes.h"
+#include "Win32Api.h"
 
 class CDibImage;
 

@@ -12,7 +12,7 @@
 #include <emmintrin.h>
 
 #include "image/CDibImage.h"
-#include "platform/win32/ParallelParts.h"
+#include "platform/common/ParallelParts.h"
 #include "shrink/PixelRows.h"
 
 namespace {
@@ -171,7 +171,7 @@ void HalveBand(const CDibImage& source, const CDibImage& destination, SourceRows
     const int width = destination.width();
     // Columns -1 .. 2 * width - 1; those the source lacks stay zero.
     const size_t entries = 2 * static_cast<size_t>(width) + 1;
-    const int columns = std::min(source.width(), 2 * width);
+    const int columns = std::min(static_cast<int>(source.width()), 2 * width);
 
     std::vector<PackedSums> above(entries), centre(entries), below(entries);
     Summarise(sourceRows, 2 * first - 1, source.height(), columns, above);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "Win32Api.h"
 #include "image/CDibImage.h"
-#include "platform/win32/Gdi.h"
 
 PixelLayout LayoutOf(const CDibImage& image) {
     if (image.bitsPerPixel() <= 8)

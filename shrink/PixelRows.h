@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/win32/WinTypes.h"
+#include "Win32Api.h"
 
 class CDibImage;
 

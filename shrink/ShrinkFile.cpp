@@ -1,11 +1,13 @@
 #include "shrink/ShrinkFile.h"
 
+#include <atomic>
+#include <cstdio>
+#include <vector>
+
+#include "GdiplusApi.h"
+#include "Win32Api.h"
 #include "image/CDibImage.h"
 #include "image/EncoderChoice.h"
-#include "platform/gdiplus/ImageBuffer.h"
-#include "platform/win32/FileOps.h"
-#include "platform/win32/Gdi.h"
-#include "platform/win32/LastError.h"
 #include "shrink/HalveImage.h"
 
 namespace {
@@ -90,9 +92,13 @@ ShrinkOutcome BackupFailure(DWORD error) {
 
 }  // namespace
 
+int NameOffset(const CString& path) {
+    return static_cast<int>(PathFindFileNameA(path) - path.GetString());
+}
+
 CString BackupNameFor(const CString& path) {
     CString backupName(path);
-    backupName.Insert(path.ReverseFind('/') + 1, "old");
+    backupName.Insert(NameOffset(path), "old");
     return backupName;
 }
 
@@ -105,6 +111,20 @@ bool LoadAndCheck(const CString& path, CDibImage& source, ShrinkReport& report) 
     if (path.IsEmpty()) {
         report.error = ERROR_FILE_NOT_FOUND;
         report.outcome = ShrinkOutcome::Missing;
+        return false;
+    }
+    // What the name holds, asked first: a codec library may report a
+    // missing file or a folder only as a picture it cannot decode.
+    const DWORD attributes = GetFileAttributesA(path);
+    const DWORD missing = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() : ERROR_SUCCESS;
+    if (missing == ERROR_FILE_NOT_FOUND || missing == ERROR_PATH_NOT_FOUND) {
+        report.error = missing;
+        report.outcome = ShrinkOutcome::Missing;
+        return false;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        report.error = ERROR_DIRECTORY;
+        report.outcome = ShrinkOutcome::Unreadable;
         return false;
     }
     SetLastError(ERROR_SUCCESS);
@@ -138,10 +158,66 @@ bool LoadAndCheck(const CString& path, CDibImage& source, ShrinkReport& report) 
     return true;
 }
 
-// The folder a path names a file in, with its '/' ("./" for a bare name).
+// The folder a path names a file in, with its separator ("./" for a bare
+// name).
 CString FolderOf(const CString& path) {
-    const int slash = path.ReverseFind('/');
-    return slash < 0 ? CString("./") : path.Left(slash + 1);
+    const int name = NameOffset(path);
+    return name == 0 ? CString("./") : path.Left(name);
+}
+
+// A name beside the path for the new image until it replaces the path: "~"
+// with the process's id and a count, then the path's extension, which
+// chooses the encoder. As short as that, it fits wherever the path's own
+// name fits. A name that a file holds already is not taken.
+CString TemporaryNameFor(const CString& path) {
+    static std::atomic<unsigned> count{0};
+    const CString folder = path.Left(NameOffset(path));
+    const LPCSTR extension = PathFindExtensionA(path);
+    for (;;) {
+        char name[32];
+        std::snprintf(name, sizeof(name), "~%lu-%u",
+                      static_cast<unsigned long>(GetCurrentProcessId()), count++);
+        CString temporary(folder);
+        temporary += name;
+        temporary += extension;
+        if (GetFileAttributesA(temporary) == INVALID_FILE_ATTRIBUTES)
+            return temporary;
+    }
+}
+
+// Gives the new file what the system lets the caller give it of the
+// original's security: first the owner and group, then the access list
+// (on Linux the permission bits), as writing over the original would have
+// kept them.
+void CopySecurity(const CString& from, const CString& to) {
+    for (const SECURITY_INFORMATION parts :
+         {OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION, DACL_SECURITY_INFORMATION}) {
+        DWORD needed = 0;
+        GetFileSecurityA(from, parts, nullptr, 0, &needed);
+        if (needed == 0)
+            continue;
+        std::vector<BYTE> descriptor(needed);
+        if (GetFileSecurityA(from, parts, descriptor.data(), needed, &needed))
+            SetFileSecurityA(to, parts, descriptor.data());
+    }
+}
+
+// Writes the new image to a temporary file beside the path, which then
+// replaces the path in one move. The path is never written to itself: the
+// backup may be a hard link to the same file, and a save that writes over an
+// existing file in place would change the backup too. On failure the
+// temporary file is removed, the path is untouched and error holds the cause.
+bool SaveReplacing(CDibImage& image, const CString& path, DWORD& error) {
+    const CString temporary = TemporaryNameFor(path);
+    SetLastError(ERROR_SUCCESS);
+    if (SUCCEEDED(image.Save(temporary, GUID_NULL))) {
+        CopySecurity(path, temporary);
+        if (MoveFileExA(temporary, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+    }
+    error = GetLastError();
+    DeleteFileA(temporary);
+    return false;
 }
 
 }  // namespace
@@ -167,9 +243,7 @@ ShrinkReport ShrinkFileWithReport(const CString& path) {
     }
     CopyColorTable(source, destination);
     HalveImage(source, destination);
-    SetLastError(ERROR_SUCCESS);
-    if (FAILED(destination.Save(path, GUID_NULL))) {
-        report.error = GetLastError();
+    if (!SaveReplacing(destination, path, report.error)) {
         report.leftAtBackup = !UndoBackup(backup, path, report.backupName);
         report.outcome = ShrinkOutcome::CannotWrite;
         return report;

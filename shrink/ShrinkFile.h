@@ -43,7 +43,11 @@ struct ShrinkReport {
     bool leftAtBackup = false;
 };
 
-// "old" put directly after the last '/', or in front of a path without one.
+// Where the path's last component starts: after the last separator ('/',
+// and on Windows '\\' too), 0 for a path without one.
+int NameOffset(const CString& path);
+
+// "old" put directly in front of the path's last component.
 CString BackupNameFor(const CString& path);
 
 // The job, reporting what it did.

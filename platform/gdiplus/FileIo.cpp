@@ -15,11 +15,11 @@
 #include <ctime>
 #include <new>
 
+#include "platform/common/ParallelParts.h"
 #include "platform/gdiplus/ImageBuffer.h"
 #include "platform/win32/CodePage.h"
 #include "platform/win32/Host.h"
 #include "platform/win32/LastError.h"
-#include "platform/win32/ParallelParts.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // own, they are thrown as pointers to heap objects that the catcher deletes.
 #pragma once
 
-#include "platform/win32/WinTypes.h"
+#include "Win32Api.h"
 
 class CException {
 public:

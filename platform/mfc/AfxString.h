@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "Win32Api.h"
 #include "platform/mfc/AfxExceptions.h"
-#include "platform/win32/WinTypes.h"
 
 template <typename Char>
 class CStringT {

@@ -91,7 +91,8 @@ bool SameEntry(const char* first, const char* second) {
 BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
     if (flags == 0)
         return MoveFileA(existingName, newName);
-    if (existingName == nullptr || newName == nullptr || flags != MOVEFILE_REPLACE_EXISTING) {
+    if (existingName == nullptr || newName == nullptr ||
+        (flags & ~MOVEFILE_WRITE_THROUGH) != MOVEFILE_REPLACE_EXISTING) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }

@@ -12,11 +12,14 @@
 BOOL MoveFileA(LPCSTR existingName, LPCSTR newName);
 
 constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+constexpr DWORD MOVEFILE_WRITE_THROUGH = 0x8;
 
 // MoveFileA, or with MOVEFILE_REPLACE_EXISTING a rename that replaces a file
 // of the new name in one step: the new name holds either the old file or the
 // moved one, never nothing. When both names are links to one file, the
-// existing name goes and the file keeps the new one. Other flags are not
+// existing name goes and the file keeps the new one. MOVEFILE_WRITE_THROUGH
+// asks that a move made as a copy and a delete be on disk before the call
+// returns; as no move here is a copy, it changes nothing. Other flags are not
 // supported (ERROR_INVALID_PARAMETER).
 BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags);
 

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "platform/win32/ParallelParts.h"
+#include "platform/common/ParallelParts.h"
 
 namespace {
 

@@ -1,50 +1,11 @@
-// The resource kinds the program carries: the extended dialog template, the
-// icon group and the version record. Fields keep the names and meanings of
-// the compiled resource formats; the variable-length parts (texts, item
-// lists, images) are held by pointer instead of following in line.
+// The resource kinds the program carries besides its dialog template
+// (platform/mfc/gui/DialogTemplate.h): the icon group and the version record.
+// Fields keep the names and meanings of the compiled resource formats; the
+// variable-length parts (texts, images) are held by pointer instead of
+// following in line.
 #pragma once
 
 #include "platform/win32/WinTypes.h"
-
-// Predefined window classes of dialog items, given by atom.
-constexpr WORD kButtonClassAtom = 0x0080;
-constexpr WORD kListBoxClassAtom = 0x0083;
-
-struct DLGITEMTEMPLATEEX {
-    DWORD helpID;
-    DWORD exStyle;
-    DWORD style;
-    short x;  // dialog units, from the client area's top left corner
-    short y;
-    short cx;
-    short cy;
-    DWORD id;
-    WORD windowClass;  // a predefined class atom
-    LPCSTR title;      // UTF-8; null for none
-    WORD extraCount;
-};
-
-struct DLGTEMPLATEEX {
-    WORD dlgVer;     // 1
-    WORD signature;  // 0xFFFF marks the extended form
-    DWORD helpID;
-    DWORD exStyle;
-    DWORD style;
-    WORD cDlgItems;
-    short x;
-    short y;
-    short cx;  // client area, dialog units
-    short cy;
-    WORD menu;         // 0: none
-    WORD windowClass;  // 0: the platform's dialog class
-    LPCSTR title;      // UTF-8
-    WORD pointsize;    // the dialog font, present with DS_SETFONT
-    WORD weight;
-    BYTE italic;
-    BYTE charset;
-    LPCSTR typeface;
-    const DLGITEMTEMPLATEEX* items;  // cDlgItems entries, in tab order
-};
 
 // One image of an icon group. The image itself is an RT_ICON resource of id
 // nId; here it is held as XPM rows (colour table, then one text row per

@@ -29,3 +29,14 @@ LPSTR PathFindExtensionA(LPCSTR path) {
 LPWSTR PathFindExtensionW(LPCWSTR path) {
     return FindExtension(path);
 }
+
+LPSTR PathFindFileNameA(LPCSTR path) {
+    if (path == nullptr)
+        return nullptr;
+    const char* name = path;
+    for (; *path != 0; ++path) {
+        if (*path == '/')
+            name = path + 1;
+    }
+    return const_cast<LPSTR>(name);
+}

@@ -1,4 +1,5 @@
-// The shell's path helpers that the encoder choice uses.
+// The shell's path helpers: the extension, for the encoder choice, and the
+// last component, for the backup name.
 #pragma once
 
 #include "platform/win32/WinTypes.h"
@@ -9,3 +10,8 @@
 // ordinary file-name character on Linux. Null for a null path.
 LPSTR PathFindExtensionA(LPCSTR path);
 LPWSTR PathFindExtensionW(LPCWSTR path);
+
+// The last component of the path: a pointer just after its last "/", or the
+// path itself when it has none. As above, "/" is the only separator. Null
+// for a null path.
+LPSTR PathFindFileNameA(LPCSTR path);

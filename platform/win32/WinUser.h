@@ -1,7 +1,6 @@
 // USER32 numbers: window and control styles, messages, notification codes,
 // dialog results and system metrics, with their Windows values. The calls
-// themselves need the window system and live with the framework, in
-// platform/mfc/gui/User32.h.
+// themselves need the window system and live in platform/user32-wx/User32.h.
 #pragma once
 
 #include "platform/win32/WinTypes.h"
@@ -42,6 +41,7 @@ constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
 constexpr UINT WM_ICONERASEBKGND = 0x0027;
 constexpr UINT WM_QUERYDRAGICON = 0x0037;
+constexpr UINT WM_HELP = 0x0053;
 constexpr UINT WM_SETICON = 0x0080;
 constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
@@ -60,7 +60,6 @@ constexpr WPARAM ICON_BIG = 1;
 // Dialog results and command ids.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
-constexpr UINT ID_HELP = 0xE146;
 
 // System metrics.
 constexpr int SM_CXICON = 11;

@@ -4,8 +4,9 @@
 # path holds the original or the finished half-size image, the backup is
 # absent or the original, and a finished image always has its backup. Nothing
 # else may be left, except after a kill between giving the complete temporary
-# file its name and renaming it into place, which can leave that hidden,
-# complete file (without O_TMPFILE: any kill from creating it on).
+# file its name and the last rename, which moves the new image into place:
+# that can leave the complete file under its temporary name (without
+# O_TMPFILE: any kill from creating it on).
 set -u
 shrink="$1"
 # LeakSanitizer cannot run under ptrace; the sanitizer build's leaks are
@@ -27,12 +28,12 @@ for ext in bmp png; do
   cp "$work/ref/a.$ext" "$work/half.$ext"; rm -rf "$work/ref"
   sed -E -n 's/^([0-9]+ +)?([a-z0-9_]+)\((.*)/\2 \3/p' "$work/trace.txt" > "$work/calls.txt"
   # From linking the unnamed temporary file (or creating a named one) to the
-  # rename, a temporary file has a name.
+  # last rename, a temporary file has a name.
   named=$(awk '$1 == "linkat" && /\/proc\/self\/fd/ { print NR; exit }' "$work/calls.txt")
   no_tmpfile=
   [ -z "$named" ] && no_tmpfile=yes &&
-    named=$(awk '$1 == "openat" && /\/\.a\./ && /O_CREAT/ { print NR; exit }' "$work/calls.txt")
-  renamed=$(awk -v from="${named:-0}" 'NR > from && $1 == "rename" { print NR; exit }' "$work/calls.txt")
+    named=$(awk '$1 == "openat" && /\/\.[^"\/]*"/ && /O_CREAT/ { print NR; exit }' "$work/calls.txt")
+  renamed=$(awk -v from="${named:-0}" 'NR > from && $1 == "rename" { last = NR } END { print last }' "$work/calls.txt")
   position=0; leftovers=0
   for call in $(awk '{ seen[$1]++; print $1 ":" seen[$1] }' "$work/calls.txt"); do
     position=$((position + 1))

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/mfc/gui/OpenFileChooser.h"
+#include "platform/user32-wx/OpenFileChooser.h"
 
 using Answers = std::vector<std::vector<std::string>>;
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "Win32Api.h"
 #include "image/CDibImage.h"
-#include "platform/win32/Gdi.h"
 #include "shrink/HalveRows.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/WinTypes.h"
+#include "Win32Api.h"
 
 using Bytes = std::vector<BYTE>;
 

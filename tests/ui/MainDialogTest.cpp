@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/mfc/AfxExceptions.h"
-#include "platform/mfc/gui/DialogManager.h"
+#include "platform/user32-wx/DialogManager.h"
 #include "shrink/ShrinkFile.h"
 #include "tests/guitesting/GuiTesting.h"
 #include "tests/guitesting/ScriptedChooser.h"

@@ -3,7 +3,7 @@
 // derived map up and calls the first matching handler.
 #pragma once
 
-#include "platform/win32/WinUser.h"
+#include "UserApi.h"
 
 #define afx_msg
 
@@ -43,6 +43,9 @@ struct AFX_MSGMAP {
 };
 
 constexpr UINT CN_COMMAND = 0;
+
+// The framework's command ids.
+constexpr UINT ID_HELP = 0xE146;
 
 // clang-format off
 #define DECLARE_MESSAGE_MAP()                                                  \

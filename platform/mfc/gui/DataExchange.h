@@ -1,7 +1,7 @@
 // Data exchange between a dialog and its controls.
 #pragma once
 
-#include "platform/win32/WinTypes.h"
+#include "UserApi.h"
 
 class CWnd;
 

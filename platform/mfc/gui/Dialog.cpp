@@ -1,14 +1,13 @@
 #include "platform/mfc/gui/Dialog.h"
 
 #include "platform/mfc/gui/DataExchange.h"
-#include "platform/mfc/gui/DialogManager.h"
 #include "platform/mfc/gui/WinApp.h"
-#include "platform/win32/Resources.h"
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
 ON_COMMAND(IDOK, &CDialog::OnOK)
 ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 ON_MESSAGE(WM_INITDIALOG, &CDialog::HandleInitDialog)
+ON_MESSAGE(WM_HELP, &CDialog::HandleHelp)
 END_MESSAGE_MAP()
 
 INT_PTR AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -22,18 +21,6 @@ INT_PTR AfxDlgProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_lpszTemplateName(MAKEINTRESOURCEA(static_cast<WORD>(nIDTemplate))),
       m_pParentWnd(pParentWnd) {}
-
-INT_PTR CDialog::DoModal() {
-    HINSTANCE instance = AfxFindResourceHandle(m_lpszTemplateName, RT_DIALOG);
-    HRSRC resource = FindResourceA(instance, m_lpszTemplateName, RT_DIALOG);
-    if (resource == nullptr)
-        return -1;
-    const auto* dialogTemplate =
-        static_cast<const DLGTEMPLATEEX*>(LockResource(LoadResource(instance, resource)));
-    HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->GetSafeHwnd() : nullptr;
-    return DialogBoxIndirectParamA(instance, dialogTemplate, parent, &AfxDlgProc,
-                                   reinterpret_cast<LPARAM>(this));
-}
 
 void CDialog::EndDialog(int nResult) {
     ::EndDialog(m_hWnd, nResult);
@@ -53,6 +40,11 @@ LRESULT CDialog::HandleInitDialog(WPARAM, LPARAM) {
     // opens in the middle of the screen.
     CenterWindow();
     return result;
+}
+
+LRESULT CDialog::HandleHelp(WPARAM, LPARAM) {
+    OnCmdMsg(ID_HELP, CN_COMMAND);
+    return TRUE;
 }
 
 BOOL CDialog::OnInitDialog() {

@@ -28,6 +28,9 @@ protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     BOOL OnCmdMsg(UINT nID, int nCode) override;
     afx_msg LRESULT HandleInitDialog(WPARAM wParam, LPARAM lParam);
+    // F1, which the system's dialog manager reports as WM_HELP, is the help
+    // command (the Linux dialog manager sends the command itself).
+    afx_msg LRESULT HandleHelp(WPARAM wParam, LPARAM lParam);
 
     LPCSTR m_lpszTemplateName;
     CWnd* m_pParentWnd;

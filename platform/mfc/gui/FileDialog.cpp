@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/mfc/gui/Backend.h"
 #include "platform/mfc/gui/WinApp.h"
 
 CFileDialog::CFileDialog(BOOL bOpenFileDialog, LPCSTR lpszDefExt, LPCSTR lpszFileName,
@@ -58,11 +59,11 @@ CString CFileDialog::GetNextPathName(POSITION& pos) const {
     pos = *at == '\0' ? nullptr : reinterpret_cast<POSITION>(const_cast<char*>(at));
 
     // A name that carries a folder of its own is taken as it stands.
-    if (name.Find('/') >= 0)
+    if (name.Find(AfxPathSeparator()) >= 0)
         return name;
     CString path(m_ofn.lpstrFile);
-    if (path.IsEmpty() || path[path.GetLength() - 1] != '/')
-        path += '/';
+    if (path.IsEmpty() || path[path.GetLength() - 1] != AfxPathSeparator())
+        path += AfxPathSeparator();
     path += name;
     return path;
 }

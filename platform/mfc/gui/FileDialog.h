@@ -1,8 +1,8 @@
 // The framework's open-file dialog.
 #pragma once
 
+#include "UserApi.h"
 #include "platform/mfc/AfxString.h"
-#include "platform/mfc/gui/CommDlg.h"
 #include "platform/mfc/gui/Wnd.h"
 
 // An opaque place in a list that the framework walks; null after the last.

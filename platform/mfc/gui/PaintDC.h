@@ -2,8 +2,7 @@
 // construction begins painting a window and whose destruction ends it.
 #pragma once
 
-#include "platform/mfc/gui/DeviceContext.h"
-#include "platform/mfc/gui/Icons.h"
+#include "UserApi.h"
 
 class CWnd;
 

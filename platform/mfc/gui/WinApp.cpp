@@ -1,32 +1,11 @@
 #include "platform/mfc/gui/WinApp.h"
 
-#include <wx/app.h>
-#include <wx/init.h>
-#include <wx/log.h>
-#include <wx/msgdlg.h>
-
-#include <cstdio>
-#include <string>
-
-#include "platform/mfc/gui/User32.h"
+#include "platform/mfc/gui/Backend.h"
 #include "platform/mfc/gui/Wnd.h"
-#include "platform/win32/Resources.h"
 
 namespace {
 
 CWinApp* g_app = nullptr;
-
-// The executable's file name without folder and extension.
-std::string ProgramName(const char* path) {
-    std::string name = path != nullptr ? path : "";
-    const size_t slash = name.rfind('/');
-    if (slash != std::string::npos)
-        name.erase(0, slash + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0)
-        name.erase(dot);
-    return name;
-}
 
 }  // namespace
 
@@ -48,11 +27,6 @@ CWinApp::~CWinApp() {
 
 BOOL CWinApp::InitInstance() {
     return TRUE;
-}
-
-int CWinApp::Run() {
-    wxTheApp->MainLoop();
-    return ExitInstance();
 }
 
 int CWinApp::ExitInstance() {
@@ -99,47 +73,30 @@ HINSTANCE AfxFindResourceHandle(LPCSTR, LPCSTR) {
 // so hosting them needs no set-up.
 void AfxEnableControlContainer(COccManager*) {}
 
-int AfxMessageBox(LPCSTR lpszText, UINT nType) {
-    long style = wxOK | wxCENTRE;
-    if ((nType & MB_ICONEXCLAMATION) == MB_ICONEXCLAMATION)
-        style |= wxICON_EXCLAMATION;
-    CWnd* owner = AfxGetMainWnd();
-    wxMessageBox(wxString::FromUTF8(lpszText), wxString::FromUTF8(AfxGetAppName()), style,
-                 owner != nullptr ? WindowFromHwnd(owner->GetSafeHwnd()) : nullptr);
-    return IDOK;
+std::string AfxProgramName(const char* path) {
+    std::string name = path != nullptr ? path : "";
+    const size_t folder = name.find_last_of(std::string("/") + AfxPathSeparator());
+    if (folder != std::string::npos)
+        name.erase(0, folder + 1);
+    const size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0)
+        name.erase(dot);
+    return name;
 }
 
-bool AfxWinInit(int argc, char** argv) {
-    // The toolkit sees the program's name only: no argument reaches it.
-    static char* arguments[2] = {nullptr, nullptr};
-    static int count = 1;
-    arguments[0] = argc > 0 ? argv[0] : const_cast<char*>("dorvalune");
-    wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(count, arguments))
-        return false;
-    // Toolkit diagnostics go to the terminal, never into a window.
-    delete wxLog::SetActiveTarget(new wxLogStderr);
+void AfxSetDefaultAppName(const char* programPath) {
     if (g_app != nullptr && g_app->m_pszAppName == nullptr) {
-        g_app->m_strAppName = ProgramName(arguments[0]).c_str();
+        g_app->m_strAppName = AfxProgramName(programPath).c_str();
         g_app->m_pszAppName = g_app->m_strAppName.GetString();
     }
-    return true;
-}
-
-void AfxWinTerm() {
-    wxEntryCleanup();
 }
 
 int AfxWinMain(int argc, char** argv) {
     CWinApp* app = AfxGetApp();
     if (app == nullptr)
         return -1;
-    if (!AfxWinInit(argc, argv)) {
-        // The toolkit's own start fails without a word when it has no display.
-        std::fprintf(stderr, "%s: cannot open the display; is DISPLAY set?\n",
-                     ProgramName(argc > 0 ? argv[0] : "dorvalune").c_str());
+    if (!AfxWinInit(argc, argv))
         return 1;
-    }
     const int code = app->InitInstance() ? app->Run() : app->ExitInstance();
     AfxWinTerm();
     return code;

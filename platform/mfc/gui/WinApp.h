@@ -43,7 +43,7 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
-    friend bool AfxWinInit(int argc, char** argv);
+    friend void AfxSetDefaultAppName(const char* programPath);
     CString m_strAppName;
     CString m_strRegistryKey;
 };
@@ -64,8 +64,10 @@ void AfxEnableControlContainer(COccManager* pManager = nullptr);
 // A message box with the application's name as its title.
 int AfxMessageBox(LPCSTR lpszText, UINT nType = MB_OK);
 
-// Starts the toolkit (argv[0] only: the program reads no arguments) and ends
-// it. AfxWinMain calls both; tests that run windows without an application
+// Starts the window system's side of the program and ends it: on Linux the
+// toolkit (argv[0] only: the program reads no arguments). When the window
+// system cannot be reached, AfxWinInit says so on standard error and returns
+// false. AfxWinMain calls both; tests that run windows without an application
 // object call them too.
 bool AfxWinInit(int argc, char** argv);
 void AfxWinTerm();

@@ -1,7 +1,5 @@
 #include "platform/mfc/gui/Wnd.h"
 
-#include <wx/window.h>
-
 #include <unordered_map>
 
 #include "platform/mfc/AfxExceptions.h"
@@ -78,11 +76,6 @@ HWND CWnd::UnsubclassWindow() {
     m_pfnSuper = nullptr;
     m_hWnd = nullptr;
     return hWnd;
-}
-
-void CWnd::CenterWindow() {
-    if (wxWindow* window = WindowFromHwnd(m_hWnd))
-        window->Centre(wxBOTH);
 }
 
 LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -3,8 +3,8 @@
 // message map before the window class's own procedure.
 #pragma once
 
+#include "UserApi.h"
 #include "platform/mfc/gui/CmdTarget.h"
-#include "platform/mfc/gui/User32.h"
 
 class CWnd : public CCmdTarget {
 public:

@@ -9,9 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/mfc/gui/DialogManager.h"
-#include "platform/win32/ResourceFormats.h"
-#include "platform/win32/Resources.h"
+#include "platform/mfc/gui/DialogTemplate.h"
+#include "platform/user32-wx/DialogManager.h"
 #include "platform/win32/WinUser.h"
 #include "tests/guitesting/GuiTesting.h"
 
@@ -41,10 +40,8 @@ constexpr DLGTEMPLATEEX Template(const char* title, WORD count, const DLGITEMTEM
 }
 const DLGTEMPLATEEX kTemplates[] = {Template("Buttons", 3, kButtons),
                                     Template("Unknown", 1, kUnknownClass)};
-const RESOURCE_ENTRY kResources[] = {
-    {5, kButtonsDialog, 0x0409, &kTemplates[0], sizeof(DLGTEMPLATEEX)},
-    {5, kUnknownClassDialog, 0x0409, &kTemplates[1], sizeof(DLGTEMPLATEEX)}};
-const bool kRegistered = (RegisterModuleResources(kResources, 2), true);
+const bool kRegistered = (AfxRegisterDialogTemplate(kButtonsDialog, &kTemplates[0]),
+                          AfxRegisterDialogTemplate(kUnknownClassDialog, &kTemplates[1]), true);
 
 class ButtonsDialog : public CDialog {
 public:

@@ -1,4 +1,4 @@
-#include "platform/mfc/gui/OpenFileChooser.h"
+#include "platform/user32-wx/OpenFileChooser.h"
 
 #include <sys/stat.h>
 #include <wx/arrstr.h>
@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "platform/mfc/gui/User32.h"
+#include "platform/user32-wx/User32.h"
 #include "platform/win32/Shlwapi.h"
 
 namespace {

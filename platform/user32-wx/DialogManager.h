@@ -4,8 +4,10 @@
 // help).
 #pragma once
 
-#include "platform/mfc/gui/User32.h"
-#include "platform/win32/ResourceFormats.h"
+#include "platform/user32-wx/User32.h"
+
+// The template form of platform/mfc/gui/DialogTemplate.h.
+struct DLGTEMPLATEEX;
 
 // Builds the dialog and its controls from the template, sends WM_INITDIALOG
 // (to dialogProc first, with initParam), gives the focus to the first control

@@ -1,10 +1,10 @@
-#include "platform/mfc/gui/CommDlg.h"
+#include "platform/user32-wx/CommDlg.h"
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "platform/mfc/gui/OpenFileChooser.h"
+#include "platform/user32-wx/OpenFileChooser.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/mfc/gui/User32.h"
+#include "platform/user32-wx/User32.h"
 
 #include <wx/brush.h>
 #include <wx/dc.h>
@@ -8,8 +8,8 @@
 
 #include <unordered_map>
 
-#include "platform/mfc/gui/DeviceContext.h"
-#include "platform/mfc/gui/Icons.h"
+#include "platform/user32-wx/DeviceContext.h"
+#include "platform/user32-wx/Icons.h"
 #include "platform/win32/LastError.h"
 
 namespace {

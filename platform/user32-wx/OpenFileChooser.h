@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/mfc/gui/CommDlg.h"
+#include "platform/user32-wx/CommDlg.h"
 
 class COpenFileChooser {
 public:

@@ -1,4 +1,4 @@
-#include "platform/win32/ParallelParts.h"
+#include "platform/common/ParallelParts.h"
 
 #include <algorithm>
 #include <system_error>

@@ -1,4 +1,5 @@
-#include "platform/mfc/gui/DialogManager.h"
+#include "platform/user32-wx/DialogManager.h"
+#include "platform/mfc/gui/DialogTemplate.h"
 
 #include <wx/button.h>
 #include <wx/dialog.h>
@@ -9,11 +10,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/mfc/gui/DeviceContext.h"
-#include "platform/mfc/gui/ListBoxProc.h"
+#include "platform/user32-wx/DeviceContext.h"
+#include "platform/user32-wx/ListBoxProc.h"
 #include "platform/win32/LastError.h"
 
 namespace {
+
+// The command a request for help becomes: the framework's ID_HELP.
+constexpr WORD kHelpCommand = 0xE146;
 
 struct DialogState {
     DLGPROC proc;
@@ -178,7 +182,7 @@ void DeliverMessages(wxDialog& dialog) {
                 break;
             case WXK_F1:
                 // A request for help becomes the help command.
-                SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(ID_HELP), 0), 0);
+                SendMessageA(hWnd, WM_COMMAND, MAKEWPARAM(kHelpCommand, 0), 0);
                 return;
             case WXK_RETURN:
             case WXK_NUMPAD_ENTER: {

@@ -1,4 +1,4 @@
-#include "platform/mfc/gui/Icons.h"
+#include "platform/user32-wx/Icons.h"
 
 #include <wx/dc.h>
 #include <wx/icon.h>
@@ -6,8 +6,8 @@
 
 #include <map>
 
-#include "platform/mfc/gui/DeviceContext.h"
-#include "platform/mfc/gui/User32.h"
+#include "platform/user32-wx/DeviceContext.h"
+#include "platform/user32-wx/User32.h"
 #include "platform/win32/LastError.h"
 #include "platform/win32/ResourceFormats.h"
 #include "platform/win32/Resources.h"

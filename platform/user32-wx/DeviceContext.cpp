@@ -1,4 +1,4 @@
-#include "platform/mfc/gui/DeviceContext.h"
+#include "platform/user32-wx/DeviceContext.h"
 
 #include <wx/dcclient.h>
 #include <wx/window.h>
@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/mfc/gui/User32.h"
+#include "platform/user32-wx/User32.h"
 
 namespace {
 

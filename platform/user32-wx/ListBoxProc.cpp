@@ -1,4 +1,4 @@
-#include "platform/mfc/gui/ListBoxProc.h"
+#include "platform/user32-wx/ListBoxProc.h"
 
 #include <wx/clntdata.h>
 #include <wx/listbox.h>
@@ -9,7 +9,7 @@
 #include <cwctype>
 #include <string>
 
-#include "platform/mfc/gui/User32.h"
+#include "platform/user32-wx/User32.h"
 
 namespace {
 

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The Windows program under Wine, started as a user starts it and driven
+# through its window with keys, on an X server of its own with a window
+# manager (tests/run-with-xvfb.sh --window-manager):
+#
+#   - the window appears, with the program's icon;
+#   - "^ .bmp" opens the system's open-file dialog, and the path typed into
+#     its file name box is listed: Enter on "OK" halves that file and keeps
+#     the original beside it as "old" + name, while a file named on the
+#     command line is never listed, so never touched;
+#   - Escape ends the program and touches nothing.
+#
+#   program-test.sh PROGRAM.exe [SCREENSHOT-FOLDER]
+#
+# With a screenshot folder, the screen is saved there at each step. WINE
+# names the command that runs Windows programs (default: wine).
+set -euo pipefail
+program=$1
+shots=${2:-}
+export WINEDEBUG=-all LC_ALL=C  # the dialogs in English: "Open"
+work=$(mktemp -d)
+wine_pid=
+trap '[ -n "$wine_pid" ] && kill "$wine_pid" 2>/dev/null; rm -rf "$work"' EXIT
+
+fail() {
+  echo "FAIL ($way): $*" >&2
+  ls -la "$folder" >&2
+  exit 1
+}
+
+# The Windows name of a Linux path: Wine's drive Z: is the root.
+windows_path() {
+  local path=$1
+  printf 'Z:%s' "${path//\//\\}"
+}
+
+# The first visible window of the title, waiting for it up to 30 seconds.
+window_titled() {
+  timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n1
+}
+
+gone() {
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1 || return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+screenshot() {
+  [ -z "$shots" ] || import -window root "$shots/$way-$1.png"
+}
+
+# Ends within 20 seconds with exit code 0.
+ends_cleanly() {
+  for _ in $(seq 200); do
+    if ! kill -0 "$wine_pid" 2>/dev/null; then
+      local status=0
+      wait "$wine_pid" || status=$?
+      wine_pid=
+      return "$status"
+    fi
+    sleep 0.1
+  done
+  return 1
+}
+
+size_of() {
+  identify -format '%w %h' "$1"
+}
+
+for way in ok escape; do
+  folder=$work/$way
+  mkdir -p "$folder"
+  convert -size 100x80 gradient:red-blue "BMP3:$folder/a.bmp"
+  convert -size 10x8 xc:green "BMP3:$folder/c.bmp"
+  cp "$folder/a.bmp" "$work/a-$way.bmp"
+  cp "$folder/c.bmp" "$work/c-$way.bmp"
+
+  "${WINE:-wine}" "$program" "$(windows_path "$folder/c.bmp")" &
+  wine_pid=$!
+  window=$(window_titled Dorvalune)
+  [ -n "$window" ] || fail "the window did not appear"
+  xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (32 x 32)' || fail "the window has no 32 x 32 icon"
+  screenshot window
+
+  # "OK" has the focus when the window opens; the tab order is OK, the list,
+  # "^ .bmp".
+  xdotool windowactivate --sync "$window"
+  xdotool key Tab Tab space
+  chooser=$(window_titled Open)
+  [ -n "$chooser" ] || fail "the open-file dialog did not appear"
+  xdotool windowactivate --sync "$chooser"
+  xdotool type --delay 10 "$(windows_path "$folder/a.bmp")"
+  screenshot chooser
+  xdotool key Return
+  gone Open || fail "the open-file dialog stayed open"
+  screenshot listed
+
+  # The focus is back on "^ .bmp"; Tab goes round to "OK".
+  xdotool windowactivate --sync "$window"
+  if [ "$way" = ok ]; then
+    xdotool key Tab Return
+  else
+    xdotool key Escape
+  fi
+  ends_cleanly || fail "the program did not end with exit code 0"
+
+  cmp -s "$folder/c.bmp" "$work/c-$way.bmp" || fail "c.bmp, named on the command line, changed"
+  [ ! -e "$folder/oldc.bmp" ] || fail "c.bmp, named on the command line, was backed up"
+  if [ "$way" = ok ]; then
+    [ "$(size_of "$folder/a.bmp")" = "50 40" ] || fail "a.bmp is $(size_of "$folder/a.bmp"), not 50 40"
+    cmp -s "$folder/olda.bmp" "$work/a-$way.bmp" || fail "olda.bmp is not the original a.bmp"
+  else
+    cmp -s "$folder/a.bmp" "$work/a-$way.bmp" || fail "a.bmp changed"
+    [ ! -e "$folder/olda.bmp" ] || fail "a backup was made"
+  fi
+  [ "$(ls "$folder" | wc -l)" = "$([ "$way" = ok ] && echo 3 || echo 2)" ] || fail "other files: $(ls "$folder")"
+  echo "passed: $way"
+done
