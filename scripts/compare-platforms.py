@@ -130,7 +130,8 @@ def main():
     for label, _ in files:
         linux, windows = outcomes["linux"][label], outcomes["windows"][label]
         if (linux == "shrunk") != (windows == "shrunk"):
-            differences.append((label, linux, windows, "outcome", "outcome"))
+            side = "Linux" if linux == "shrunk" else "Windows"
+            differences.append((label, linux, windows, "outcome", "shrunk on %s only" % side))
         elif linux == "shrunk":
             kind, what = compare_outputs(os.path.join(work, "linux", label),
                                          os.path.join(work, "windows", label))
