@@ -54,6 +54,14 @@ compare: build
 	@scripts/install-deps compare
 	/usr/bin/python3 bench/compare.py
 
+# The Linux companion and the Windows one (from `make windows`, run under Wine)
+# on the same files; docs/windows-differences.md explains what differs and why.
+.PHONY: compare-windows
+compare-windows: build
+	@scripts/install-deps compare
+	$(MAKE) windows
+	/usr/bin/python3 scripts/compare-platforms.py --table build/platform-differences.tsv
+
 fuzz:
 	@scripts/install-deps build fuzz
 	CC=clang CXX=clang++ scripts/configure build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo \

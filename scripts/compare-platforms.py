@@ -1,14 +1,17 @@
 #!/usr/bin/python3
 """Runs the Linux companion and the Windows companion (under Wine) on the same
 files and lists every file where the two differ: in the outcome (shrunk or
-passed over), or in the half-size image (size, mode or pixels, as Pillow
-decodes both outputs).
+passed over), or in the half-size image as Pillow decodes both outputs.
 
     scripts/compare-platforms.py [--linux PATH] [--windows PATH]
                                  [--work DIR] [--table FILE] [FOLDER...]
 
 FOLDER defaults to the public suites and the interop corpus under tests/data.
-Prints a summary; --table writes one tab-separated line per difference.
+Outputs are compared by the colours they show (RGBA), so a palette file and a
+true-colour file of the same colours differ only in "storage"; "pixels" means
+other colours, another size or an output Pillow cannot read. Each difference
+names Pillow's modes of the two outputs. Prints a summary; --table writes one
+tab-separated line per difference.
 """
 import argparse
 import os
@@ -57,29 +60,36 @@ def run_companion(command, folder, names):
 
 
 def decoded(path):
+    """(mode, size, RGBA pixels) as Pillow reads the file; mode "unreadable" and
+    the error when it cannot."""
     try:
         with Image.open(path) as picture:
             picture.load()
-            return picture.mode, picture.size, np.asarray(picture)
+            # Palette, grey and bilevel files are compared by the colours they show,
+            # a transparent palette entry or grey level included.
+            return picture.mode, picture.size, np.asarray(picture.convert("RGBA"))
     except Exception as error:  # Pillow's refusal is itself a result to compare
         return "unreadable", None, str(error)
 
 
 def compare_outputs(linux_path, windows_path):
-    """'' when Pillow reads the same picture from both, else what differs."""
+    """(kind, what) for the two half-size images: kind '' when Pillow reads the
+    same colours in the same storage, 'storage' when the colours agree but the
+    files store them differently (palette, grey or true colour), else 'pixels'."""
     lmode, lsize, lpixels = decoded(linux_path)
     wmode, wsize, wpixels = decoded(windows_path)
+    modes = "%s vs %s" % (lmode, wmode)
     if lmode == "unreadable" or wmode == "unreadable":
-        return "output unreadable (linux %s, windows %s)" % (lmode, wmode)
+        return "pixels", "output unreadable (%s)" % modes
     if lsize != wsize:
-        return "size %dx%d vs %dx%d" % (lsize + wsize)
-    if lmode != wmode:
-        return "mode %s vs %s" % (lmode, wmode)
-    if lpixels.shape != wpixels.shape or not np.array_equal(lpixels, wpixels):
+        return "pixels", "size %dx%d vs %dx%d" % (lsize + wsize)
+    if not np.array_equal(lpixels, wpixels):
         difference = np.abs(lpixels.astype(np.int32) - wpixels.astype(np.int32))
-        pixels = difference.reshape(lsize[1], lsize[0], -1).any(axis=2).sum()
-        return "pixels: %d differ, at most by %d" % (pixels, difference.max())
-    return ""
+        pixels = difference.any(axis=2).sum()
+        return "pixels", "pixels: %d differ, at most by %d (%s)" % (pixels, difference.max(), modes)
+    if lmode != wmode:
+        return "storage", "same colours, mode %s" % modes
+    return "", ""
 
 
 def main():
@@ -92,6 +102,11 @@ def main():
     parser.add_argument("folders", nargs="*", default=DEFAULT_FOLDERS)
     options = parser.parse_args()
 
+    for program in (options.linux, options.windows):
+        if not os.path.isfile(program):
+            sys.exit("%s is missing: build it first (make build, make windows)" % program)
+    if shutil.which("wine") is None:
+        sys.exit("wine is missing: scripts/install-deps windows installs it")
     files = inputs(options.folders)
     work = options.work or tempfile.mkdtemp(prefix="dorvalune-platforms-")
     commands = {"linux": [os.path.abspath(options.linux)],
@@ -115,20 +130,25 @@ def main():
     for label, _ in files:
         linux, windows = outcomes["linux"][label], outcomes["windows"][label]
         if (linux == "shrunk") != (windows == "shrunk"):
-            differences.append((label, linux, windows, "outcome"))
+            side = "Linux" if linux == "shrunk" else "Windows"
+            differences.append((label, linux, windows, "outcome", "shrunk on %s only" % side))
         elif linux == "shrunk":
-            what = compare_outputs(os.path.join(work, "linux", label),
-                                   os.path.join(work, "windows", label))
-            if what:
-                differences.append((label, linux, windows, what))
+            kind, what = compare_outputs(os.path.join(work, "linux", label),
+                                         os.path.join(work, "windows", label))
+            if kind:
+                differences.append((label, linux, windows, kind, what))
     shrunk = sum(1 for label, _ in files if outcomes["linux"][label] == "shrunk")
-    print("%d files compared (%d shrunk on Linux), %d differences" %
-          (len(files), shrunk, len(differences)))
+    kinds = {kind: sum(1 for row in differences if row[3] == kind)
+             for kind in ("outcome", "pixels", "storage")}
+    print("%d files compared (%d shrunk on Linux), %d differences: %d in outcome, "
+          "%d in pixels, %d in storage only" %
+          (len(files), shrunk, len(differences), kinds["outcome"], kinds["pixels"],
+           kinds["storage"]))
     for row in differences:
         print("\t".join(row))
     if options.table:
         with open(options.table, "w") as table:
-            table.write("file\tlinux\twindows\tdifference\n")
+            table.write("file\tlinux\twindows\tkind\tdifference\n")
             for row in differences:
                 table.write("\t".join(row) + "\n")
     return 0
