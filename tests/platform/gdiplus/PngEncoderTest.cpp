@@ -33,6 +33,7 @@ TEST(ParallelDeflate, PartsJoinIntoOneStreamOfTheDataNoLargerThanOneParts) {
     // clang-format off
     const struct { size_t recordBytes, records, period, parts; int strategy; } cases[] = {
         {16001, 240, 1, 4, Z_DEFAULT_STRATEGY}, {4001, 300, 5, 3, Z_DEFAULT_STRATEGY}, {7, 300000, 3000, 8, Z_RLE},
+        {300007, 9, 2, 4, Z_DEFAULT_STRATEGY},  // records longer than the window and than a batch
         {5, 3, 1, 8, Z_DEFAULT_STRATEGY},  // fewer records than parts
     };
     // clang-format on
