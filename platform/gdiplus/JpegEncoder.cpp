@@ -39,6 +39,9 @@ struct JpegEncoder {
 struct RowSource {
     const ImageView* image;
     bool grey;
+    // The picture's own rows are B, G, R (24bppRGB) or B, G, R, X (32 bits
+    // without premultiplied alpha): libjpeg-turbo reads them where they are.
+    bool direct;
     ARGB* argbRow;
     BYTE* greyRow;
 };
@@ -109,8 +112,9 @@ bool Compress(JpegEncoder* encoder, const RowSource* source) {
     const ImageView& image = *source->image;
     info->image_width = image.width;
     info->image_height = image.height;
-    info->input_components = source->grey ? 1 : 4;
-    info->in_color_space = source->grey ? JCS_GRAYSCALE : JCS_EXT_BGRX;
+    const bool bgr = source->direct && image.format == PixelFormat24bppRGB;
+    info->input_components = source->grey ? 1 : bgr ? 3 : 4;
+    info->in_color_space = source->grey ? JCS_GRAYSCALE : bgr ? JCS_EXT_BGR : JCS_EXT_BGRX;
     // Defaults: JFIF, YCbCr with 2x2 luma against 1x1 chroma (4:2:0), the
     // accurate integer DCT (SIMD in libjpeg-turbo, so little slower than the
     // fast one) and the standard Huffman tables.
@@ -118,6 +122,11 @@ bool Compress(JpegEncoder* encoder, const RowSource* source) {
     jpeg_set_quality(info, kQuality, TRUE);
     jpeg_start_compress(info, TRUE);
     for (UINT y = 0; y < image.height; ++y) {
+        if (source->direct) {
+            JSAMPROW row = const_cast<BYTE*>(image.Row(y));
+            jpeg_write_scanlines(info, &row, 1);
+            continue;
+        }
         ReadRowArgb(image, y, source->argbRow);
         JSAMPROW row = reinterpret_cast<JSAMPROW>(source->argbRow);
         if (source->grey) {
@@ -154,6 +163,8 @@ Status EncodeJpeg(const ImageView& image, std::vector<BYTE>& out) {
     RowSource source{};
     source.image = &image;
     source.grey = image.format == PixelFormat16bppGrayScale || HasGreyPalette(image);
+    source.direct = image.format == PixelFormat24bppRGB || image.format == PixelFormat32bppRGB ||
+                    image.format == PixelFormat32bppARGB;
     std::vector<ARGB> argbRow;
     std::vector<BYTE> greyRow;
     try {

@@ -1,14 +1,18 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "platform/gdiplus/PackedIndex.h"
+#include "platform/gdiplus/ParallelDeflate.h"
 #include "platform/gdiplus/PixelConversion.h"
 #include "platform/gdiplus/PngCodec.h"
 #include "platform/gdiplus/PngErrorHandling.h"
+#include "platform/gdiplus/PngRowFilter.h"
 
 namespace {
 
@@ -27,6 +31,9 @@ constexpr int kCompressionLevel = 1;
 // screenshot, full of repeated patterns, did it write a third more. Palette
 // and sub-byte rows, unfiltered, keep the search.
 constexpr int kFilteredRowStrategy = Z_RLE;
+
+// IDAT chunks carry at most this much of the compressed stream each.
+constexpr size_t kIdatBytes = 65536;
 
 constexpr ARGB kOpaqueBlack = 0xFF000000u;
 
@@ -183,10 +190,10 @@ void ChooseLayout(const ImageView& image, PngLayout& layout) {
 struct RowSource {
     const ImageView* image;
     const PngLayout* layout;
-    ARGB* scratch;  // one row of ARGB for the formats read through ReadRowArgb
 };
 
-void FillRow(const RowSource* source, UINT y, BYTE* out) {
+// `scratch` holds one row of ARGB for the formats read through ReadRowArgb.
+void FillRow(const RowSource* source, UINT y, BYTE* out, ARGB* scratch) {
     const ImageView& image = *source->image;
     const BYTE* in = image.Row(y);
     const UINT width = image.width;
@@ -229,9 +236,9 @@ void FillRow(const RowSource* source, UINT y, BYTE* out) {
         case RowKind::kArgbToRgb:
         case RowKind::kArgbToRgba: {
             const bool alpha = source->layout->rowKind == RowKind::kArgbToRgba;
-            ReadRowArgb(image, y, source->scratch);
+            ReadRowArgb(image, y, scratch);
             for (UINT x = 0; x < width; ++x) {
-                const ARGB c = source->scratch[x];
+                const ARGB c = scratch[x];
                 *out++ = static_cast<BYTE>(Red(c));
                 *out++ = static_cast<BYTE>(Green(c));
                 *out++ = static_cast<BYTE>(Blue(c));
@@ -241,6 +248,51 @@ void FillRow(const RowSource* source, UINT y, BYTE* out) {
             break;
         }
     }
+}
+
+// As libpng does: rows of 8 bits a channel and more are filtered, each with
+// the filter FilterRow chooses; palette and sub-byte rows are not.
+bool IsFiltered(const PngLayout& layout) {
+    return layout.colorType != PNG_COLOR_TYPE_PALETTE && layout.bitDepth >= 8;
+}
+
+// The file's rows [first, first + count), each with its filter type in front.
+// Reads the row above the first itself, so that any range can be made on
+// any thread. False when memory runs out.
+bool FilterRows(const RowSource& source, size_t first, size_t count, BYTE* out) {
+    const PngLayout& layout = *source.layout;
+    const size_t size = layout.rowBytes;
+    const bool filtered = IsFiltered(layout);
+    std::vector<BYTE> rows;
+    std::vector<BYTE> tries;
+    std::vector<ARGB> scratch;
+    try {
+        rows.resize(2 * size);
+        tries.resize(filtered ? 4 * size : 0);
+        if (layout.rowKind == RowKind::kArgbToRgb || layout.rowKind == RowKind::kArgbToRgba)
+            scratch.resize(source.image->width);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const int channels = layout.colorType == PNG_COLOR_TYPE_RGB         ? 3
+                         : layout.colorType == PNG_COLOR_TYPE_RGB_ALPHA ? 4
+                                                                        : 1;
+    const size_t bpp = static_cast<size_t>(channels * layout.bitDepth / 8);
+    BYTE* previous = rows.data();
+    BYTE* current = previous + size;
+    if (filtered && first > 0)
+        FillRow(&source, static_cast<UINT>(first - 1), previous, scratch.data());
+    for (size_t y = first; y < first + count; ++y, out += size + 1) {
+        if (!filtered) {
+            out[0] = 0;
+            FillRow(&source, static_cast<UINT>(y), out + 1, scratch.data());
+            continue;
+        }
+        FillRow(&source, static_cast<UINT>(y), current, scratch.data());
+        FilterRow(current, previous, size, bpp, tries.data(), out);
+        std::swap(previous, current);
+    }
+    return true;
 }
 
 struct PngSink {
@@ -263,16 +315,14 @@ void WriteToSink(png_structp png, png_bytep data, size_t length) {
 
 void FlushSink(png_structp /*png*/) {}
 
+// Writes the signature and the chunks before the pixels: IHDR, PLTE, tRNS.
 // Holds one setjmp and only plain data, so that the error handler's longjmp
 // never skips a destructor. Returns false when libpng reported an error.
-bool GuardedWritePng(png_structp png, png_infop info, const PngLayout* layout, PngSink* sink,
-                     png_uint_32 width, png_uint_32 height, const RowSource* source, BYTE* row) {
+bool GuardedWriteInfo(png_structp png, png_infop info, const PngLayout* layout, PngSink* sink,
+                      png_uint_32 width, png_uint_32 height) {
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_set_write_fn(png, sink, WriteToSink, FlushSink);
-    png_set_compression_level(png, kCompressionLevel);
-    if (layout->colorType != PNG_COLOR_TYPE_PALETTE && layout->bitDepth >= 8)
-        png_set_compression_strategy(png, kFilteredRowStrategy);
     png_set_IHDR(png, info, width, height, layout->bitDepth, layout->colorType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (layout->colorType == PNG_COLOR_TYPE_PALETTE) {
@@ -284,12 +334,18 @@ bool GuardedWritePng(png_structp png, png_infop info, const PngLayout* layout, P
         png_set_tRNS(png, info, nullptr, 0, &layout->transparentGrey);
     }
     png_write_info(png, info);
-    for (png_uint_32 y = 0; y < height; ++y) {
-        FillRow(source, y, row);
-        png_write_row(png, row);
-    }
-    png_write_end(png, nullptr);
     return true;
+}
+
+void AppendChunk(std::vector<BYTE>& out, const char* type, const BYTE* data, size_t size) {
+    const size_t start = out.size();
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<BYTE>(size >> shift));
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), data, data + size);
+    const uLong crc = crc32_z(0, out.data() + start + 4, size + 4);
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<BYTE>(crc >> shift));
 }
 
 class PngWriteStructs {
@@ -324,30 +380,42 @@ Status EncodePng(const ImageView& image, std::vector<BYTE>& out) {
     PngLayout layout{};
     ChooseLayout(image, layout);
 
-    std::vector<BYTE> row;
-    std::vector<ARGB> scratch;
     std::vector<BYTE> bytes;
-    try {
-        row.resize(layout.rowBytes);
-        if (layout.rowKind == RowKind::kArgbToRgb || layout.rowKind == RowKind::kArgbToRgba) {
-            scratch.resize(image.width);
-        }
-    } catch (const std::bad_alloc&) {
-        return OutOfMemory;
-    }
-
     PngErrorRecord errors;
     PngWriteStructs structs(&errors);
     if (!structs.Created())
         return OutOfMemory;
     PngSink sink{&bytes, false};
-    const RowSource source{&image, &layout, scratch.data()};
-    const bool written = GuardedWritePng(structs.Png(), structs.Info(), &layout, &sink, image.width,
-                                         image.height, &source, row.data());
+    const bool written =
+        GuardedWriteInfo(structs.Png(), structs.Info(), &layout, &sink, image.width, image.height);
     if (sink.outOfMemory)
         return OutOfMemory;
     if (!written || errors.warned)
         return GenericError;
+
+    // The rows are filtered and deflated here rather than by libpng, in parts
+    // at once when the picture is large.
+    const RowSource source{&image, &layout};
+    const size_t recordBytes = layout.rowBytes + 1;
+    std::vector<BYTE> stream;
+    const Status status = DeflateInParts(
+        image.height, recordBytes, kCompressionLevel,
+        IsFiltered(layout) ? kFilteredRowStrategy : Z_DEFAULT_STRATEGY,
+        [&source](size_t first, size_t count, BYTE* rows) {
+            return FilterRows(source, first, count, rows);
+        },
+        DeflatePartsFor(image.height * recordBytes), stream);
+    if (status != Ok)
+        return status;
+    try {
+        bytes.reserve(bytes.size() + stream.size() + (stream.size() / kIdatBytes + 2) * 12);
+        for (size_t at = 0; at < stream.size(); at += kIdatBytes)
+            AppendChunk(bytes, "IDAT", stream.data() + at,
+                        std::min(kIdatBytes, stream.size() - at));
+        AppendChunk(bytes, "IEND", nullptr, 0);
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
     out.swap(bytes);
     return Ok;
 }
