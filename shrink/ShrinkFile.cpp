@@ -167,6 +167,9 @@ ShrinkReport ShrinkFileWithReport(const CString& path) {
     }
     CopyColorTable(source, destination);
     HalveImage(source, destination);
+    // The picture as loaded is not read again: its memory goes back before
+    // the half picture is written, rather than with the job.
+    source.Destroy();
     SetLastError(ERROR_SUCCESS);
     if (FAILED(destination.Save(path, GUID_NULL))) {
         report.error = GetLastError();
