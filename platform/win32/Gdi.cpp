@@ -265,7 +265,6 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     if (taken != nullptr) {
         ClearPaddingOfTakenRows(*taken);
         memory = taken->lowestRow + rowBytes;
-        taken->takenAt = memory;
     } else {
         memory = AllocateZeroedPixels(total);
     }
@@ -275,8 +274,10 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     }
     auto* bitmap = new HBITMAP__;
     ++g_liveSections;
-    if (taken != nullptr)
+    if (taken != nullptr) {
         bitmap->sharedBlock = taken->memory;
+        taken->takenAt = memory;
+    }
     bitmap->header = h;
     bitmap->header.biSizeImage = total > 0xFFFFFFFFull ? 0 : static_cast<DWORD>(total);
     bitmap->bytes = total;
