@@ -1,5 +1,6 @@
-// Pixel storage shared by the codecs and the library's bitmaps: top-down rows
-// in one of the library's pixel formats, with a palette for indexed formats.
+// Pixel storage shared by the codecs and the library's bitmaps: rows in one of
+// the library's pixel formats, top-down or as a DIB section holds them, with a
+// palette for indexed formats.
 #pragma once
 
 #include <cstdlib>
