@@ -4,11 +4,14 @@ pick instead, on the same inputs, side by side in one run.
 
 Makes its inputs, runs every case a few times after a warm-up on a fresh copy
 of the input (the copy is not timed), the tools taking turns, and prints the
-median wall time, the peak resident memory and the ratio to each peer.
+median wall time, the peak resident memory, that peak as a multiple of the
+decoded picture and the ratio to each peer.
 
-    bench/compare.py [--runs N] [--work DIR] [--shrink PATH] [--only TEXT]
+    bench/compare.py [--runs N] [--work DIR] [--shrink PATH] [--baseline PATH] [--only TEXT]
 
 --only keeps the cases whose title contains TEXT ("BMP", "PNG", "sprites").
+--baseline adds another build of dorvalune-shrink as one more tool, taking
+turns with the others, for a before-and-after in one run.
 """
 import argparse
 import os
@@ -59,6 +62,28 @@ def make_inputs(work):
         w, h = (int(v) for v in rng.integers(64, 257, 2))
         picture(w, h, 100 + i).save(os.path.join(sprites, "sprite%03d.bmp" % i))
     open(done, "w").close()
+
+
+# Bits per pixel of the format our decoders report for each Pillow mode of
+# the inputs.
+DECODED_BITS = {"1": 1, "L": 8, "P": 8, "RGB": 24, "RGBA": 32}
+
+
+def decoded_mib(path):
+    """The decoded picture in MiB: its rows at the decoded format's depth,
+    each padded to whole 4-byte words, as the program's section holds it.
+    For a folder, the largest of its pictures."""
+    if os.path.isdir(path):
+        return max(decoded_mib(os.path.join(path, name)) for name in os.listdir(path))
+    with Image.open(path) as image:
+        width, height = image.size
+        bits = DECODED_BITS[image.mode]
+    return (width * bits + 31) // 32 * 4 * height / (1 << 20)
+
+
+def report(label, seconds, peak, picture, ratio):
+    print("  %-18s %7.3f s  %7.1f MiB peak (%5.2f x picture)%s"
+          % (label, seconds, peak, peak / picture, ratio))
 
 
 def run_once(command, cwd):
@@ -124,8 +149,10 @@ def main():
     parser.add_argument("--shrink",
                         default=os.path.join(here, "..", "build", "cli", "dorvalune-shrink"))
     parser.add_argument("--only", default="", help="only the cases whose title contains this")
+    parser.add_argument("--baseline", help="another dorvalune-shrink to compare with")
     args = parser.parse_args()
     shrink = os.path.abspath(args.shrink)
+    baseline = os.path.abspath(args.baseline) if args.baseline else None
     make_inputs(args.work)
 
     def out(path, suffix=None):
@@ -137,6 +164,8 @@ def main():
             files = sorted(os.path.join(folder, f) for f in os.listdir(folder))
             if tool == "dorvalune":
                 return [shrink, "--quiet"] + files
+            if tool == "baseline":
+                return [baseline, "--quiet"] + files
             if tool == "gm":
                 return ["gm", "mogrify", "-sample", "50%"] + files
             return ["mogrify", "-sample", "50%"] + files
@@ -149,6 +178,8 @@ def main():
         "convert -scale": lambda f: ["convert", f, "-scale", "50%", out(f)],
         "vips subsample": lambda f: ["vips", "subsample", f, out(f), "2", "2"],
     }
+    if baseline:
+        peers["baseline-shrink"] = lambda f: [baseline, "--quiet", f]
     cases = [("24-bit BMP 8000x6000", "big24.bmp"), ("8-bit BMP 4000x3000", "pal8.bmp"),
              ("PNG 8000x6000", "big.png"), ("JPEG 8000x6000", "big.jpg")]
     available = {name: shutil.which(cmd("x.bmp")[0]) is not None for name, cmd in peers.items()}
@@ -166,25 +197,30 @@ def main():
         for peer, error in failed.items():
             print("  %-18s failed: %s" % (peer, error))
         ours = results.get("dorvalune-shrink")
+        picture = decoded_mib(source)
+        print("  decoded picture    %7.1f MiB" % picture)
         for peer, (seconds, peak) in results.items():
             ratio = "" if ours is None or peer == "dorvalune-shrink" else \
                 "  dorvalune/peer %.2f" % (ours[0] / seconds)
-            print("  %-18s %7.3f s  %7.1f MiB peak%s" % (peer, seconds, peak, ratio))
+            report(peer, seconds, peak, picture, ratio)
 
     title = "500 sprites, 64 to 256 pixels a side"
     if args.only not in title:
         return 0
     print("\n%s (%d runs, median)" % (title, args.runs))
     folder = os.path.join(args.work, "sprites")
-    results, failed = measure(folder, {label: sprites(tool) for label, tool in (
-        ("dorvalune-shrink", "dorvalune"), ("gm mogrify -sample", "gm"),
-        ("mogrify -sample", "im"))}, args.runs, args.work)
+    tools = [("dorvalune-shrink", "dorvalune"), ("gm mogrify -sample", "gm"),
+             ("mogrify -sample", "im")] + ([("baseline-shrink", "baseline")] if baseline else [])
+    results, failed = measure(folder, {label: sprites(tool) for label, tool in tools},
+                              args.runs, args.work)
     for label, error in failed.items():
         print("  %-18s failed: %s" % (label, error))
     ours = results["dorvalune-shrink"][0]
+    picture = decoded_mib(folder)
+    print("  largest decoded    %7.1f MiB" % picture)
     for label, (seconds, peak) in results.items():
         ratio = "" if label == "dorvalune-shrink" else "  dorvalune/peer %.2f" % (ours / seconds)
-        print("  %-18s %7.3f s  %7.1f MiB peak%s" % (label, seconds, peak, ratio))
+        report(label, seconds, peak, picture, ratio)
 
 
 if __name__ == "__main__":

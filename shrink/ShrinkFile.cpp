@@ -243,6 +243,9 @@ ShrinkReport ShrinkFileWithReport(const CString& path) {
     }
     CopyColorTable(source, destination);
     HalveImage(source, destination);
+    // The picture as loaded is not read again: its memory goes back before
+    // the half picture is written, rather than with the job.
+    source.Destroy();
     if (!SaveReplacing(destination, path, report.error)) {
         report.leftAtBackup = !UndoBackup(backup, path, report.backupName);
         report.outcome = ShrinkOutcome::CannotWrite;

@@ -17,7 +17,16 @@ bool SniffBmp(const BYTE* data, size_t size);
 // the heap refuses. `out` is left empty on every failure.
 Status DecodeBmp(const BYTE* data, size_t size, ImageBuffer& out);
 
-// The same for a whole file read into memory. Uncompressed 24 and 32-bit
-// rows already are the reported format's pixels, so the picture keeps them
-// where they lie and takes the file's block over instead of copying it.
+// The same for a whole file read into memory, the rows laid out bottom-up as
+// a DIB section holds them (ImageBuffer::Rows::BottomUp). Uncompressed 24
+// and 32-bit rows already are the reported format's pixels, so the picture
+// keeps them where they lie and takes the file's block over instead of
+// copying it.
 Status DecodeBmpFile(FileBytes& file, ImageBuffer& out);
+
+// Where such a file's bytes should be read to (see ReadWholeFile): its
+// stored rows on a 64-byte boundary and, where they lie bottom-up, a row's
+// room after them (two rows, as the last row's padding may be missing), so
+// that a DIB section can take the rows over where they lie. The default
+// placement for anything else; the header is checked only when decoding.
+FilePlacement PlaceBmpFile(const BYTE* head, size_t headBytes, size_t fileBytes);

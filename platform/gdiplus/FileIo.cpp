@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <new>
 
@@ -27,6 +28,8 @@ namespace {
 constexpr unsigned long long kMaxFileBytes = kMaxImageBytes + (64ull << 20);
 // Less than this is not worth another thread.
 constexpr size_t kReadPerThread = 4 << 20;
+// The boundary a FilePlacement's byte is put on.
+constexpr size_t kPlacementAlignment = 64;
 
 // The last error for errno: the system's nearest code, made exact where the
 // user is told the cause (a read error is not a write fault; too many open
@@ -240,7 +243,7 @@ bool FileNameFromPath(const WCHAR* path, std::string& name) {
     return true;
 }
 
-Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes) {
+Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes, PlaceFile place) {
     descriptor = -1;
     // Non-blocking, so that a FIFO in the file's place cannot hang the open.
     const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
@@ -262,14 +265,40 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
         return RefuseSize("8 GiB + 64 MiB for an image file");
     }
     const size_t size = static_cast<size_t>(info.st_size);
+    // Where the reader wants the bytes; a head that cannot be read leaves
+    // them at the block's start, and the read below meets the error again.
+    FilePlacement placement;
+    size_t slack = 0;
+    if (place != nullptr && size > 0) {
+        BYTE head[kFileHeadBytes];
+        const ssize_t n = host::Pread(fd, head, std::min(size, kFileHeadBytes), 0);
+        if (n > 0)
+            placement = place(head, static_cast<size_t>(n), size);
+        // No reader needs room beyond the file's own size.
+        if (placement.alignedOffset >= size || placement.roomAfter > size)
+            placement = FilePlacement();
+        else
+            slack = kPlacementAlignment - 1 + placement.roomAfter;
+    }
     // Read into memory that is not zeroed first; a large picture would
     // otherwise be written twice. The rows of a BMP may stay there as the
     // picture's own.
-    bytes.data = PixelBlock(AllocateUninitialisedPixels(size), PixelMemoryDeleter{size});
+    const size_t blockSize = size + slack;
+    bytes.data = PixelBlock(AllocateUninitialisedPixels(blockSize), PixelMemoryDeleter{blockSize});
     if (bytes.data == nullptr) {
         ::close(fd);
         return OutOfMemory;
     }
+    bytes.blockSize = blockSize;
+    bytes.offset = 0;
+    if (slack > 0) {
+        const auto at =
+            reinterpret_cast<std::uintptr_t>(bytes.data.get()) + placement.alignedOffset;
+        bytes.offset = (kPlacementAlignment - at % kPlacementAlignment) % kPlacementAlignment;
+        // The room after the file is zero, as no file byte lands there.
+        std::memset(bytes.Start() + size, 0, blockSize - bytes.offset - size);
+    }
+    BYTE* const start = bytes.Start();
     // A large file is read a share on each processor, each share faulting
     // in its own part of the fresh memory.
     struct Share {
@@ -281,9 +310,8 @@ Status ReadWholeFile(const std::string& name, int& descriptor, FileBytes& bytes)
         Share& share = shares[part];
         share.size = end - begin;
         while (share.done < share.size) {
-            const ssize_t n =
-                host::Pread(fd, bytes.data.get() + begin + share.done, share.size - share.done,
-                            static_cast<off_t>(begin + share.done));
+            const ssize_t n = host::Pread(fd, start + begin + share.done, share.size - share.done,
+                                          static_cast<off_t>(begin + share.done));
             if (n < 0 && errno == EINTR)
                 continue;
             if (n < 0) {

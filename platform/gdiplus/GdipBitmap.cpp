@@ -2,9 +2,11 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
+#include "platform/gdiplus/BmpDecoder.h"
 #include "platform/gdiplus/CodecRegistry.h"
 #include "platform/gdiplus/FileIo.h"
 #include "platform/gdiplus/GdiplusFlat.h"
@@ -25,6 +27,35 @@ void GpBitmap::UseStorage() {
     scan0 = storage.Row(0);
     palette = storage.Palette();
     paletteFlags = storage.PaletteFlags();
+}
+
+void GpBitmap::OfferRowsToSection() {
+    // The formats whose pixels a section holds byte for byte, so that the
+    // rows go into it by a row copy and never by drawing over what it holds.
+    switch (format) {
+        case PixelFormat1bppIndexed:
+        case PixelFormat4bppIndexed:
+        case PixelFormat8bppIndexed:
+        case PixelFormat16bppRGB555:
+        case PixelFormat16bppRGB565:
+        case PixelFormat24bppRGB:
+        case PixelFormat32bppRGB:
+        case PixelFormat32bppARGB:
+            break;
+        default:
+            return;
+    }
+    if (!storage.HasRoomAboveTopRow() || width > 0x7FFFFFFFu || height > 0x7FFFFFFFu)
+        return;
+    auto rows = std::make_shared<SectionRows>();
+    rows->memory = storage.Memory();
+    rows->lowestRow = storage.Row(height - 1);
+    rows->width = static_cast<LONG>(width);
+    rows->height = static_cast<LONG>(height);
+    rows->bitCount = static_cast<WORD>(GetPixelFormatSize(format));
+    rows->rowBytes = static_cast<size_t>(-static_cast<ptrdiff_t>(stride));
+    offeredRows = rows;
+    OfferRowsToNextSection(offeredRows);
 }
 
 ImageView GpBitmap::View() const {
@@ -74,16 +105,16 @@ Status GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
     ImageBuffer decoded;
     {
         FileBytes bytes;
-        status = ReadWholeFile(name, descriptor, bytes);
+        status = ReadWholeFile(name, descriptor, bytes, PlaceBmpFile);
         if (status != Ok)
             return status;
-        const CodecEntry* codec = FindCodecForData(bytes.data.get(), bytes.size);
+        const CodecEntry* codec = FindCodecForData(bytes.Start(), bytes.size);
         if (codec == nullptr || codec->decode == nullptr) {
             status = UnknownImageFormat;
         } else if (codec->decodeFile != nullptr) {
             status = codec->decodeFile(bytes, decoded);
         } else {
-            status = codec->decode(bytes.data.get(), bytes.size, decoded);
+            status = codec->decode(bytes.Start(), bytes.size, decoded);
         }
         // The file's bytes are released here; only the pixels stay.
     }
@@ -96,6 +127,11 @@ Status GdipCreateBitmapFromFile(const WCHAR* filename, GpBitmap** bitmap) {
     }
     made->Adopt(std::move(decoded));
     made->fileDescriptor = descriptor;
+    try {
+        made->OfferRowsToSection();
+    } catch (const std::bad_alloc&) {
+        // Without the offer a section gets memory of its own.
+    }
     *bitmap = made;
     return Ok;
 }
@@ -356,6 +392,9 @@ Status GdipBitmapLockBits(GpBitmap* bitmap, const GpRect* rect, UINT flags, Pixe
             return InvalidParameter;
         lockedData->Stride = bitmap->stride;
         lockedData->Scan0 = bitmap->Row(static_cast<UINT>(area.Y)) + area.X * bits / 8;
+        bitmap->lockedAllRows = area.X == 0 && area.Y == 0 &&
+                                static_cast<UINT>(area.Width) == bitmap->width &&
+                                static_cast<UINT>(area.Height) == bitmap->height;
     } else {
         // Another format: a converted copy, for reading only.
         if ((flags & ImageLockModeWrite) != 0)
@@ -391,5 +430,23 @@ Status GdipBitmapUnlockBits(GpBitmap* bitmap, BitmapData* lockedData) {
     bitmap->locked = false;
     bitmap->lockBuffer.clear();
     bitmap->lockBuffer.shrink_to_fit();
+    if (bitmap->lockedAllRows && bitmap->offeredRows != nullptr &&
+        bitmap->offeredRows->takenAt != nullptr) {
+        // A section took this bitmap's rows, and the caller has just had all
+        // of them in the bitmap's own format: the one use of that is to copy
+        // the picture into that section, top row first, which moved each row
+        // up by one row into the section's rows. The picture lies there now,
+        // so the bitmap reads it from there; bitmap and section then show one
+        // picture in one block, held by both, which stays valid for the
+        // section when the bitmap goes. Writes to either show in the other:
+        // the image layer reads the bitmap only for that copy and disposes
+        // of it right after, so nothing it still uses changes. The block is
+        // memory of the process, never a mapping of the file, so a write
+        // reaches neither the file nor a later decode of it.
+        bitmap->scan0 = bitmap->offeredRows->takenAt +
+                        static_cast<ptrdiff_t>(bitmap->height - 1) * bitmap->offeredRows->rowBytes;
+        bitmap->offeredRows.reset();
+    }
+    bitmap->lockedAllRows = false;
     return Ok;
 }

@@ -1,9 +1,11 @@
 // The library's bitmap object behind the opaque GpBitmap handle.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "platform/gdiplus/ImageBuffer.h"
+#include "platform/win32/Gdi.h"
 
 struct GpBitmap {
     static constexpr unsigned kMagic = 0x47504D42;  // "GPMB"
@@ -29,11 +31,21 @@ struct GpBitmap {
     // own format hands out the bitmap's rows, so writes land in place.
     bool locked = false;
     std::vector<BYTE> lockBuffer;
+    // Whether that lock hands out the bitmap's own rows, all of them.
+    bool lockedAllRows = false;
+
+    // A decoded bitmap's rows as offered to the next DIB section (see
+    // OfferRowsToNextSection); null once the offer is settled.
+    std::shared_ptr<SectionRows> offeredRows;
 
     // Takes the decoded pixels as the bitmap's own.
     void Adopt(ImageBuffer&& decoded);
     // Points the bitmap at the pixels already in `storage`.
     void UseStorage();
+    // Offers the decoded rows to the next DIB section created on this thread
+    // where the section would hold them byte for byte and they lie as its
+    // rows would.
+    void OfferRowsToSection();
     ImageView View() const;
     BYTE* Row(UINT y) const { return scan0 + static_cast<long long>(y) * stride; }
 };

@@ -1,6 +1,8 @@
 #include "platform/gdiplus/ImageBuffer.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <new>
 
 namespace {
 thread_local SizeRefusal t_refusal;
@@ -24,7 +26,7 @@ Status RefusePictureSize(unsigned long long width, unsigned long long height) {
                       height);
 }
 
-Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height, Pages pages) {
+Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height, Pages pages, Rows rows) {
     const UINT bits = GetPixelFormatSize(format);
     if (width == 0 || height == 0 || bits == 0)
         return InvalidParameter;
@@ -33,16 +35,23 @@ Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height, Pages 
     if (pixels > kMaxImagePixels || stride > 0x7FFFFFFFull || stride * height > kMaxImageBytes) {
         return RefusePictureSize(width, height);
     }
-    BYTE* memory = pages == Pages::Present ? AllocateZeroedPixels(stride * height)
-                                           : AllocateZeroedPixelsOnDemand(stride * height);
+    const bool bottomUp = rows == Rows::BottomUp;
+    const size_t bytes = stride * (bottomUp ? height + 1ull : height);
+    BYTE* memory =
+        pages == Pages::Present ? AllocateZeroedPixels(bytes) : AllocateZeroedPixelsOnDemand(bytes);
     if (memory == nullptr)
         return OutOfMemory;
-    pixels_ = PixelBlock(memory, PixelMemoryDeleter{stride * height});
-    first_ = memory;
+    try {
+        pixels_ = std::shared_ptr<BYTE>(memory, PixelMemoryDeleter{bytes});
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;  // the memory went back with the exception
+    }
+    blockSize_ = bytes;
+    first_ = bottomUp ? memory + stride * (height - 1) : memory;
     format_ = format;
     width_ = width;
     height_ = height;
-    stride_ = static_cast<INT>(stride);
+    stride_ = bottomUp ? -static_cast<INT>(stride) : static_cast<INT>(stride);
     return Ok;
 }
 
@@ -65,13 +74,28 @@ Status ImageBuffer::AdoptRows(PixelBlock block, size_t blockSize, PixelFormat fo
     }
     if (static_cast<unsigned long long>(width) * height > kMaxImagePixels)
         return RefusePictureSize(width, height);
-    pixels_ = std::move(block);
+    try {
+        pixels_ = std::shared_ptr<BYTE>(std::move(block));
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;  // the block goes with the argument
+    }
+    blockSize_ = blockSize;
     first_ = pixels_.get() + firstRowOffset;
     format_ = format;
     width_ = width;
     height_ = height;
     stride_ = stride;
     return Ok;
+}
+
+bool ImageBuffer::HasRoomAboveTopRow() const {
+    if (stride_ >= 0 || first_ == nullptr)
+        return false;
+    const size_t rowBytes = static_cast<size_t>(-static_cast<ptrdiff_t>(stride_));
+    const size_t topRowOffset = static_cast<size_t>(first_ - pixels_.get());
+    const BYTE* lowest = Row(height_ - 1);
+    return topRowOffset + 2 * rowBytes <= blockSize_ &&
+           reinterpret_cast<std::uintptr_t>(lowest) % 4 == 0;
 }
 
 ImageView ImageBuffer::View() const {

@@ -1,5 +1,6 @@
-// Pixel storage shared by the codecs and the library's bitmaps: top-down rows
-// in one of the library's pixel formats, with a palette for indexed formats.
+// Pixel storage shared by the codecs and the library's bitmaps: rows in one of
+// the library's pixel formats, top-down or as a DIB section holds them, with a
+// palette for indexed formats.
 #pragma once
 
 #include <cstdlib>
@@ -57,7 +58,14 @@ public:
     // Pages::OnDemand leaves the pages to appear as rows are written, for a
     // decoder that learns only while writing rows that the data is damaged.
     enum class Pages { Present, OnDemand };
-    Status Allocate(PixelFormat format, UINT width, UINT height, Pages pages = Pages::Present);
+    // Rows::BottomUp lays the rows out as a DIB section of the same size and
+    // depth holds them, the bottom row lowest in memory, with one row more
+    // of room above the top row, so that such a section can take the memory
+    // over (see OfferRowsToNextSection in platform/win32/Gdi.h). Writers
+    // address the rows through Row() and Stride(), which is then negative.
+    enum class Rows { TopDown, BottomUp };
+    Status Allocate(PixelFormat format, UINT width, UINT height, Pages pages = Pages::Present,
+                    Rows rows = Rows::TopDown);
 
     // Takes a block of bytes that already holds the rows, such as a file
     // read whole, without copying: row 0 starts firstRowOffset bytes into
@@ -73,7 +81,7 @@ public:
     INT Stride() const { return stride_; }
     BYTE* Row(UINT y) { return first_ + static_cast<ptrdiff_t>(y) * stride_; }
     const BYTE* Row(UINT y) const { return first_ + static_cast<ptrdiff_t>(y) * stride_; }
-    // Row 0; the rows of an allocated buffer follow it top-down.
+    // Row 0; the rows of a buffer allocated top-down follow it.
     BYTE* Pixels() { return first_; }
     size_t SizeInBytes() const {
         return static_cast<size_t>(stride_ < 0 ? -static_cast<ptrdiff_t>(stride_) : stride_) *
@@ -87,12 +95,25 @@ public:
 
     ImageView View() const;
 
+    // The block that holds the rows, shared with whoever takes them over.
+    const std::shared_ptr<BYTE>& Memory() const { return pixels_; }
+    // True when the rows lie bottom-up on 4-byte boundaries with a row's
+    // room above the top row inside the block, as Rows::BottomUp leaves it.
+    bool HasRoomAboveTopRow() const;
+
+    ImageBuffer() = default;
+    ImageBuffer(ImageBuffer&&) = default;
+    ImageBuffer& operator=(ImageBuffer&&) = default;
+    ImageBuffer(const ImageBuffer&) = delete;
+    ImageBuffer& operator=(const ImageBuffer&) = delete;
+
 private:
     PixelFormat format_ = PixelFormatUndefined;
     UINT width_ = 0;
     UINT height_ = 0;
     INT stride_ = 0;
-    PixelBlock pixels_;
+    std::shared_ptr<BYTE> pixels_;
+    size_t blockSize_ = 0;
     BYTE* first_ = nullptr;
     std::vector<ARGB> palette_;
     UINT paletteFlags_ = 0;

@@ -43,7 +43,7 @@ struct RowTarget {
     RowKind kind;
     int components;
     BYTE* scan0;
-    size_t stride;
+    ptrdiff_t stride;
     BYTE* cmykRow;
     bool invertedCmyk;
 };
@@ -99,7 +99,7 @@ bool ReadRows(JpegDecoder* decoder, const RowTarget* target) {
         FailJpeg(common, JpegFailure::kError);
     }
     while (info->output_scanline < info->output_height) {
-        BYTE* row = target->scan0 + info->output_scanline * target->stride;
+        BYTE* row = target->scan0 + static_cast<ptrdiff_t>(info->output_scanline) * target->stride;
         JSAMPROW into = target->kind == RowKind::kCmyk ? target->cmykRow : row;
         // Without suspension libjpeg always delivers; a zero would loop forever.
         if (jpeg_read_scanlines(info, &into, 1) != 1)
@@ -171,7 +171,7 @@ Status DecodeJpeg(const BYTE* data, size_t size, ImageBuffer& out) {
     // A damaged file shows only while its rows are read, and a few bytes of
     // it may declare a picture of gigabytes: the memory appears row by row.
     if (Status status = picture.Allocate(format, info.image_width, info.image_height,
-                                         ImageBuffer::Pages::OnDemand);
+                                         ImageBuffer::Pages::OnDemand, ImageBuffer::Rows::BottomUp);
         status != Ok) {
         return status;
     }
@@ -186,8 +186,8 @@ Status DecodeJpeg(const BYTE* data, size_t size, ImageBuffer& out) {
     }
     if (target.kind == RowKind::kGrey)
         picture.SetPaletteFlags(PaletteFlagsGrayScale);
-    target.scan0 = picture.Pixels();
-    target.stride = static_cast<size_t>(picture.Stride());
+    target.scan0 = picture.Row(0);
+    target.stride = picture.Stride();
     target.cmykRow = cmykRow.data();
 
     if (!ReadRows(&decoder, &target))

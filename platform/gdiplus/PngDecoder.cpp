@@ -243,13 +243,13 @@ bool GuardedPrepareRows(png_structp png, png_infop info, unsigned transforms, si
 
 // Every pass visits every row; libpng writes into a row only the pixels of
 // the pass, so after the last pass each pixel has been written once.
-bool GuardedReadRows(png_structp png, int passes, BYTE* firstRow, size_t stride,
+bool GuardedReadRows(png_structp png, int passes, BYTE* firstRow, ptrdiff_t stride,
                      png_uint_32 height) {
     if (setjmp(png_jmpbuf(png)))
         return false;
     for (int pass = 0; pass < passes; ++pass) {
         for (png_uint_32 y = 0; y < height; ++y)
-            png_read_row(png, firstRow + y * stride, nullptr);
+            png_read_row(png, firstRow + static_cast<ptrdiff_t>(y) * stride, nullptr);
     }
     // Reads on to IEND, so a file cut short after its pixels is still refused.
     png_read_end(png, nullptr);
@@ -359,14 +359,15 @@ Status DecodePng(const BYTE* data, size_t size, ImageBuffer& out) {
         return GenericError;
     }
     ImageBuffer image;
-    status = image.Allocate(plan.format, file.width, file.height);
+    status = image.Allocate(plan.format, file.width, file.height, ImageBuffer::Pages::Present,
+                            ImageBuffer::Rows::BottomUp);
     if (status != Ok)
         return status;
     // The transforms were chosen to give exactly the target's layout; a
     // longer row would mean they did not, and must not run past the row.
-    if (rowBytes > static_cast<size_t>(image.Stride()))
+    if (rowBytes > StrideFor(plan.format, file.width))
         return GenericError;
-    if (!GuardedReadRows(structs.Png(), passes, image.Pixels(), image.Stride(), file.height) ||
+    if (!GuardedReadRows(structs.Png(), passes, image.Row(0), image.Stride(), file.height) ||
         errors.warned) {
         return GenericError;
     }

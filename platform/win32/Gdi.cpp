@@ -19,6 +19,10 @@ constexpr std::uint32_t kDcMagic = 0x4D444443;      // "MDDC"
 std::atomic<int> g_liveDeviceContexts{0};
 std::atomic<int> g_liveSections{0};
 
+// The rows offered to this thread's next section; a weak hold, so that the
+// offer lapses with the bitmap that made it.
+thread_local std::weak_ptr<SectionRows> t_offeredRows;
+
 }  // namespace
 
 // A DIB section: header as created, effective channel masks, a full colour
@@ -31,6 +35,9 @@ struct HBITMAP__ {
     RGBQUAD colors[256]{};
     BYTE* bits = nullptr;
     size_t bytes = 0;  // of pixel memory; biSizeImage cannot hold every size
+    // Set when the pixel memory lies in a decoded picture's block (see
+    // OfferRowsToNextSection), which the section then holds instead of owning.
+    std::shared_ptr<BYTE> sharedBlock;
     LONG rowBytes = 0;
     HDC selectedInto = nullptr;
 };
@@ -198,10 +205,43 @@ bool ValidHeader(const BITMAPINFOHEADER& h) {
     }
 }
 
+// The offered rows when a section of this header, rowBytes apart, can take
+// them: same width, same depth, the same height bottom-up, not yet taken.
+std::shared_ptr<SectionRows> MatchingRows(const std::shared_ptr<SectionRows>& offered,
+                                          const BITMAPINFOHEADER& h, size_t rowBytes) {
+    if (offered == nullptr || offered->takenAt != nullptr || offered->width != h.biWidth ||
+        offered->height != h.biHeight || offered->bitCount != h.biBitCount ||
+        offered->rowBytes != rowBytes) {
+        return nullptr;
+    }
+    return offered;
+}
+
+// Makes the section's row padding zero, as in a new section: the section's
+// rows after the copy that fills them are the decoded rows' memory moved up
+// by one row, so every decoded row's padding and the whole row above the top
+// one become the section's padding. Neither is part of the decoded picture.
+void ClearPaddingOfTakenRows(const SectionRows& rows) {
+    const size_t pixelBytes = (static_cast<size_t>(rows.width) * rows.bitCount + 7) / 8;
+    if (pixelBytes < rows.rowBytes) {
+        for (LONG r = 0; r < rows.height; ++r) {
+            std::memset(rows.lowestRow + r * rows.rowBytes + pixelBytes, 0,
+                        rows.rowBytes - pixelBytes);
+        }
+    }
+    std::memset(rows.lowestRow + rows.height * rows.rowBytes, 0, rows.rowBytes);
+}
+
 }  // namespace
+
+void OfferRowsToNextSection(const std::shared_ptr<SectionRows>& rows) {
+    t_offeredRows = rows;
+}
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset) {
+    const std::shared_ptr<SectionRows> offered = t_offeredRows.lock();
+    t_offeredRows.reset();
     if (bits != nullptr)
         *bits = nullptr;
     if (info == nullptr || usage != DIB_RGB_COLORS || section != nullptr || offset != 0 ||
@@ -220,13 +260,24 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    BYTE* memory = AllocateZeroedPixels(total);
+    const std::shared_ptr<SectionRows> taken = MatchingRows(offered, h, rowBytes);
+    BYTE* memory = nullptr;
+    if (taken != nullptr) {
+        ClearPaddingOfTakenRows(*taken);
+        memory = taken->lowestRow + rowBytes;
+    } else {
+        memory = AllocateZeroedPixels(total);
+    }
     if (memory == nullptr) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
     auto* bitmap = new HBITMAP__;
     ++g_liveSections;
+    if (taken != nullptr) {
+        bitmap->sharedBlock = taken->memory;
+        taken->takenAt = memory;
+    }
     bitmap->header = h;
     bitmap->header.biSizeImage = total > 0xFFFFFFFFull ? 0 : static_cast<DWORD>(total);
     bitmap->bytes = total;
@@ -358,7 +409,8 @@ BOOL DeleteObject(HGDIOBJ object) {
     // The platform refuses to delete a bitmap that is still selected into a DC.
     if (b->selectedInto != nullptr)
         return FALSE;
-    FreePixels(b->bits, b->bytes);
+    if (b->sharedBlock == nullptr)
+        FreePixels(b->bits, b->bytes);
     b->magic = 0;
     delete b;
     --g_liveSections;

@@ -201,11 +201,11 @@ TEST(CompanionTest, UnderTheProcessLimitsEachFileSaysWhichLimitItMet) {
     WritePicture(folder.File("a.png"), 5000, 5000, 24, RGB(0, 90, 200));
     WritePicture(folder.File("small.bmp"), 8, 8);
     const FolderState before = StateOf(folder.Path());
-    run = Companion({"-j1", "a.png", "small.bmp"}, folder.Path(), "prlimit --as=100000000 ");
+    run = Companion({"-j1", "a.png", "small.bmp"}, folder.Path(), "prlimit --as=60000000 ");
     EXPECT_EQ(run.err, "passed over a.png: not enough memory\n");
     EXPECT_EQ(run.out, "shrunk small.bmp 8x8 -> 4x4, original kept as oldsmall.bmp\n");
     ExpectKept(before, folder.Path(), {{"small.bmp", 4, 4}});
-    // Each alone needs about 170 MB, the two at once twice that. One malloc
+    // Each alone needs about 115 MB, the two at once twice that. One malloc
     // arena, so that the address space the threads' arenas reserve (64 MB
     // each) does not blur the limit at this small scale.
     ::link(folder.File("a.png").c_str(), folder.File("b.png").c_str());
