@@ -8,6 +8,7 @@
 #include <wx/window.h>
 
 #include <cstdio>
+#include <deque>
 
 #include "platform/mfc/gui/Dialog.h"
 #include "platform/mfc/gui/DialogTemplate.h"
@@ -29,8 +30,11 @@ void CWnd::CenterWindow() {
 }
 
 void AfxRegisterDialogTemplate(WORD id, const DLGTEMPLATEEX* dialogTemplate) {
-    // The loader's section keeps the entry's address, so the entry lives on.
-    RegisterModuleResources(new RESOURCE_ENTRY{5, id, 0, dialogTemplate, sizeof(DLGTEMPLATEEX)}, 1);
+    // The loader's section keeps the entry's address: the entries live as
+    // long as the program, in a list whose elements never move.
+    static auto& entries = *new std::deque<RESOURCE_ENTRY>;
+    entries.push_back({5, id, 0, dialogTemplate, sizeof(DLGTEMPLATEEX)});
+    RegisterModuleResources(&entries.back(), 1);
 }
 
 INT_PTR CDialog::DoModal() {
