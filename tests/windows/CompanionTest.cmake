@@ -42,15 +42,6 @@ passed over taken.bmp: backup name exists
 passed over missing.bmp: no such file
 |1")
 expect_same_file("the backup olda.bmp" ${WORK}/olda.bmp ${rgb24})
-expect_same_file("taken.bmp, passed over" ${WORK}/taken.bmp ${rgb24})
-file(READ ${WORK}/oldtaken.bmp taken)
-expect("oldtaken.bmp, another file under the backup name" "${taken}" "x")
-file(SIZE ${WORK}/a.bmp size)
-expect("the size of the half-size a.bmp (63 x 32, 24 bits)" "${size}" "6198")
-file(GLOB names RELATIVE ${WORK} ${WORK}/*)
-list(SORT names)
-expect("the files" "${names}" "a.bmp;notes.bmp;olda.bmp;oldtaken.bmp;taken.bmp")
-
 companion(run --undo a.bmp)
 expect("the undo" "${run}" "restored a.bmp from olda.bmp\n||0")
 expect_same_file("a.bmp, restored" ${WORK}/a.bmp ${rgb24})

@@ -11,6 +11,8 @@
 #include "tests/support/JobChecks.h"
 #include "tests/support/TempFolder.h"
 
+#include <sddl.h>  // after windows.h, which it needs
+
 TEST(WindowsJobTest, APictureIsHalvedWithTheOriginalKeptByteForByteUnderItsBackupName) {
     const struct {
         const char* source;  // under tests/data
@@ -39,25 +41,19 @@ TEST(WindowsJobTest, APictureIsHalvedWithTheOriginalKeptByteForByteUnderItsBacku
 
 namespace {
 
-// Lets nobody add names to the folder or remove them (an access list that
-// denies it to everyone), or everyone again (no access list).
-bool SetFolderWritable(const std::string& folder, bool writable) {
-    SECURITY_DESCRIPTOR descriptor;
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    alignas(DWORD) BYTE aclBuffer[256];
-    auto* acl = reinterpret_cast<ACL*>(aclBuffer);
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-    InitializeAcl(acl, sizeof(aclBuffer), ACL_REVISION);
-    AddAccessDeniedAce(acl, ACL_REVISION, FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD,
-                       everyone);
-    AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, everyone);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, writable ? nullptr : acl, FALSE);
-    const BOOL set = SetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION, &descriptor);
-    FreeSid(everyone);
-    return set != FALSE;
+// Gives the folder the access list that sddl spells.
+bool SetAccess(const std::string& folder, const char* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const bool set = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1,
+                                                                          &descriptor, nullptr) &&
+                     SetFileSecurityA(folder.c_str(), DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    return set;
 }
+// Everyone may do all (A;;FA;;;WD); the locked folder denies everyone adding
+// files and folders and removing names (0x46).
+constexpr const char* kOpen = "D:(A;;FA;;;WD)";
+constexpr const char* kLocked = "D:(D;;0x46;;;WD)(A;;FA;;;WD)";
 
 }  // namespace
 
@@ -93,7 +89,7 @@ TEST(WindowsJobTest, AFileThatIsPassedOverIsLeftAsItWasWithTheReason) {
                                 : CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (c.obstacle == kFolderLocked) {
-            ASSERT_TRUE(SetFolderWritable(folder.Path(), false));
+            ASSERT_TRUE(SetAccess(folder.Path(), kLocked));
             ASSERT_FALSE(CreateDirectoryA(folder.File("probe").c_str(), nullptr))
                 << "this user may write there all the same (under Wine: root)";
         }
@@ -101,7 +97,7 @@ TEST(WindowsJobTest, AFileThatIsPassedOverIsLeftAsItWasWithTheReason) {
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
         if (c.obstacle == kFolderLocked)
-            SetFolderWritable(folder.Path(), true);
+            SetAccess(folder.Path(), kOpen);
         EXPECT_EQ(report.outcome, c.outcome) << "error " << report.error;
         FolderState after = StateOf(folder.Path());
         // The backup, a second name of the held file, cannot be removed while

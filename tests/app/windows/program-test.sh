@@ -32,18 +32,10 @@ window_titled() {
   timeout 30 xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n1
 }
 
-# The program ends within 20 seconds with exit code 0.
-ends_cleanly() {
-  for _ in $(seq 200); do
-    if ! kill -0 "$wine_pid" 2>/dev/null; then
-      local status=0
-      wait "$wine_pid" || status=$?
-      wine_pid=
-      return "$status"
-    fi
-    sleep 0.1
-  done
-  return 1
+# The program ends within 20 seconds, with its exit code.
+ends() {
+  timeout 20 sh -c "while kill -0 $wine_pid 2>/dev/null; do sleep 0.1; done" || return 1
+  wait "$wine_pid"
 }
 
 for way in ok escape; do
@@ -69,10 +61,8 @@ for way in ok escape; do
   xdotool windowactivate --sync "$chooser"
   xdotool type --delay 10 "$(windows_path "$folder/a.bmp")"
   xdotool key Return
-  for _ in $(seq 100); do
-    xdotool search --onlyvisible --name '^Open$' >/dev/null 2>&1 || break
-    sleep 0.1
-  done
+  timeout 10 sh -c "while xdotool search --onlyvisible --name '^Open\$'; do sleep 0.1; done" \
+    >/dev/null 2>&1 || fail "the open-file dialog stayed open"
 
   # The focus is back on "^ .bmp"; Tab goes round to "OK".
   xdotool windowactivate --sync "$window"
@@ -81,7 +71,8 @@ for way in ok escape; do
   else
     xdotool key Escape
   fi
-  ends_cleanly || fail "the program did not end with exit code 0"
+  ends || fail "the program did not end with exit code 0"
+  wine_pid=
 
   cmp -s "$folder/c.bmp" "$work/c-$way.bmp" || fail "c.bmp, named on the command line, changed"
   if [ "$way" = ok ]; then
