@@ -90,8 +90,9 @@ TEST(WindowsJobTest, AFileThatIsPassedOverIsLeftAsItWasWithTheReason) {
                                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (c.obstacle == kFolderLocked) {
             ASSERT_TRUE(SetAccess(folder.Path(), kLocked));
-            ASSERT_FALSE(CreateDirectoryA(folder.File("probe").c_str(), nullptr))
-                << "this user may write there all the same (under Wine: root)";
+            // The last case: a skip leaves no other untried.
+            if (CreateDirectoryA(folder.File("probe").c_str(), nullptr))
+                GTEST_SKIP() << "this user may write there all the same (under Wine: root)";
         }
         const ShrinkReport report = ShrinkFileWithReport(CString(path.c_str()));
         if (held != INVALID_HANDLE_VALUE)
