@@ -19,9 +19,7 @@ namespace {
 constexpr WORD kTestDialog = 200;
 const DLGTEMPLATEEX kTemplate = [] {
     DLGTEMPLATEEX copy = kMainDialogTemplate;
-    copy.title =
-        "Gr\xC3\xB6\xC3\x9F"
-        "e";
+    copy.title = "Gr\xC3\xB6\xC3\x9F\x65";
     return copy;
 }();
 const bool kRegistered = (AfxRegisterDialogTemplate(kTestDialog, &kTemplate), true);
