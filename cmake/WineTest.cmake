@@ -7,12 +7,19 @@
 # of their own with a window manager (tests/run-with-xvfb.sh, then
 # tests/run-with-wine-window.sh), in the build's Wine prefix for window tests,
 # one such test at a time.
-include_guard(GLOBAL)
+include_guard(DIRECTORY)  # GoogleTest, included in each folder that adds tests
 include(GoogleTest)
 
+# With USER name, a run as root runs the program as that user, in a prefix
+# of that user's.
 function(dorvalune_wine_test target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "USER" "")
+  set(prefix WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix)
+  if(arg_USER)
+    set(prefix "${prefix}-${arg_USER};WINE_USER=${arg_USER}")
+  endif()
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
-    "env;WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix;${CMAKE_SOURCE_DIR}/tests/windows/run-with-wine.sh")
+    "env;${prefix};${CMAKE_SOURCE_DIR}/tests/windows/run-with-wine.sh")
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
     PROPERTIES TIMEOUT 300)
   if(TARGET windows_tests)

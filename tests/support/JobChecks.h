@@ -4,7 +4,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -29,7 +28,7 @@ inline FolderState StateOf(const std::string& folder) {
         const std::string name = entry.path().lexically_relative(folder).string();
         if (entry.is_symlink())
             state[name] = text("link to " + fs::read_symlink(entry.path()).string());
-        else if (entry.is_regular_file() && ::access(entry.path().c_str(), R_OK) == 0)
+        else if (entry.is_regular_file() && ::access(entry.path().string().c_str(), R_OK) == 0)
             state[name] = ReadFileBytes(entry.path().string());
         else if (entry.is_regular_file())
             state[name] = text("an unreadable file");
@@ -95,6 +94,8 @@ inline void WritePicture(const std::string& path, LONG width, LONG height, WORD 
 }
 
 #ifdef DORVALUNE_SHRINK_BINARY
+#include <sys/wait.h>
+
 // What one run of the companion wrote and its exit status.
 struct CompanionRun {
     int status = -1;
