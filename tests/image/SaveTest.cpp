@@ -105,10 +105,8 @@ TEST(SaveTest, AFailedSaveLeavesTheEarlierFileAndNothingElse) {
     // writeAfter: with the write failing; else at the step
     // clang-format off
     const struct { const char* what; int error; size_t writeAfter; WriteStep step; } cases[] = {
-        {"disk full at once", ENOSPC, 0, WriteStep::Sync},
-        {"disk full in the rows", ENOSPC, 5000, WriteStep::Sync},
-        {"flush", EIO, SIZE_MAX, WriteStep::Sync},
-        {"close", ENOSPC, SIZE_MAX, WriteStep::Close},
+        {"disk full at once", ENOSPC, 0, WriteStep::Sync}, {"disk full in the rows", ENOSPC, 5000, WriteStep::Sync},
+        {"flush", EIO, SIZE_MAX, WriteStep::Sync}, {"close", ENOSPC, SIZE_MAX, WriteStep::Close},
         {"rename", EIO, SIZE_MAX, WriteStep::Rename},
     };
     // clang-format on
