@@ -18,7 +18,6 @@
 #include "tests/fakes/GdiplusFakes.h"
 #include "tests/fakes/Win32Fakes.h"
 #include "tests/support/JobChecks.h"
-#include "tests/support/RawTestCodec.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -136,20 +135,6 @@ TEST(ShrinkFileTest, MalformedFilesOfTheCorpusAreRefusedAndFindingsDecode) {
         fs::remove(folder.File(name));
     }
     EXPECT_GT(replayed, 0);
-}
-
-// A picture the library decodes but cannot draw into a section (32-bit CMYK
-// here) must not come out black under the user's name.
-TEST(ShrinkFileTest, APictureWhosePixelsCannotBeCopiedIsPassedOverUntouched) {
-    RegisterRawTestCodec();
-    TempFolder folder;
-    const std::string path = folder.File("a.bmp");
-    const std::vector<BYTE> row(4 * 4, 0x80);
-    const std::vector<BYTE> file = MakeRawTestFile(0x0000200F, 4, 4, {}, {row, row, row, row});
-    WriteFileBytes(path, file);
-    const FolderState before = StateOf(folder.Path());
-    EXPECT_EQ(Shrink(path).outcome, ShrinkOutcome::NotDecodable);
-    ExpectKept(before, folder.Path());
 }
 
 // A failure writing the new image, or reading the original part way through
