@@ -37,23 +37,21 @@ TEST(ScriptOptionsTest, EverySpellingWorksAndUsageErrorsExitWithTwoTouchingNothi
         std::string says;
         bool shrinks;
     } cases[] = {
-        {{}, 2, "Usage: dorvalune-shrink", false},
-        {{"-h"}, 0, "Usage: dorvalune-shrink", false},
+        // clang-format off
+        {{}, 2, "Usage: dorvalune-shrink", false}, {{"-h"}, 0, "Usage: dorvalune-shrink", false},
         {{"--version"}, 0, "dorvalune-shrink " DORVALUNE_VERSION "\n", false},
-        {{"-j2", "a.bmp"}, 0, "shrunk a.bmp 8x6 -> 4x3", true},
-        {{"-j", "2", "--", "a.bmp"}, 0, "shrunk a.bmp", true},
+        {{"-j2", "a.bmp"}, 0, "shrunk a.bmp 8x6 -> 4x3", true}, {{"-j", "2", "--", "a.bmp"}, 0, "shrunk a.bmp", true},
         {{"-nq", "a.bmp", "tiny.bmp"}, 1, "would pass over tiny.bmp: too small", false},
         {{"--dry", "a.bmp"}, 0, "would shrink a.bmp 8x6 -> 4x3, original kept as olda.bmp", false},
-        {{"--files-from=list", "-0"}, 0, "shrunk a.bmp", true},
-        {{"-x", "a.bmp"}, 2, "unknown option -x", false},
+        {{"--files-from=list", "-0"}, 0, "shrunk a.bmp", true}, {{"-x", "a.bmp"}, 2, "unknown option -x", false},
         {{"--frobnicate", "a.bmp"}, 2, "unknown option --frobnicate", false},
         {{"--quiet=yes", "a.bmp"}, 2, "--quiet takes no value", false},
-        {{"--jobs", "0", "a.bmp"}, 2, "--jobs needs a number", false},
-        {{"a.bmp", "--jobs"}, 2, "--jobs needs a number", false},
+        {{"--jobs", "0", "a.bmp"}, 2, "--jobs needs a number", false}, {{"a.bmp", "--jobs"}, 2, "--jobs needs a number", false},
         {{"a.bmp", "--files-from"}, 2, "--files-from needs a list file", false},
         {{"a.bmp", "--files-from", "nolist"}, 2, "cannot read the list nolist", false},
         {{"a.bmp", "--files-from", "list"}, 2, "line 1 holds a NUL byte (use --null)", false},
         {{"a.bmp", "--files-from", "folder"}, 2, "cannot read the list folder", false},
+        // clang-format on
     };
     for (const auto& c : cases) {
         TempFolder folder;

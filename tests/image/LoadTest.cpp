@@ -94,8 +94,12 @@ TEST(LoadTest, WhatCannotBeReadOrDecodedLeavesTheImageEmpty) {
     WriteFileBytes(folder.File("short.rawtest"), {'R', 'A', 'W', 'T', 'E', 'S', 'T', '1', 1});
     const std::string good = folder.File("good.rawtest");
     WriteFileBytes(good, MakeRawTestFile(PixelFormat24bppRGB, 1, 1, {}, {{1, 2, 3}}));
-    for (const std::string name :
-         {"text.bmp", "empty.bmp", "short.rawtest", "missing.bmp", ".", "good.rawtest"}) {
+    // Decoded, but not drawn into a section (32-bit CMYK): it must not come
+    // out black under the user's name.
+    WriteFileBytes(folder.File("cmyk.rawtest"),
+                   MakeRawTestFile(0x200F, 1, 1, {}, {{0x80, 0x80, 0x80, 0x80}}));
+    for (const std::string name : {"text.bmp", "empty.bmp", "short.rawtest", "missing.bmp", ".",
+                                   "cmyk.rawtest", "good.rawtest"}) {
         // The good file fails for a library that does not start.
         gdiplus_testing::FailNextStartups(name == "good.rawtest" ? 1 : 0);
         CDibImage image;

@@ -105,10 +105,8 @@ TEST(SaveTest, AFailedSaveLeavesTheEarlierFileAndNothingElse) {
     // writeAfter: with the write failing; else at the step
     // clang-format off
     const struct { const char* what; int error; size_t writeAfter; WriteStep step; } cases[] = {
-        {"disk full at once", ENOSPC, 0, WriteStep::Sync},
-        {"disk full in the rows", ENOSPC, 5000, WriteStep::Sync},
-        {"flush", EIO, SIZE_MAX, WriteStep::Sync},
-        {"close", ENOSPC, SIZE_MAX, WriteStep::Close},
+        {"disk full at once", ENOSPC, 0, WriteStep::Sync}, {"disk full in the rows", ENOSPC, 5000, WriteStep::Sync},
+        {"flush", EIO, SIZE_MAX, WriteStep::Sync}, {"close", ENOSPC, SIZE_MAX, WriteStep::Close},
         {"rename", EIO, SIZE_MAX, WriteStep::Rename},
     };
     // clang-format on
@@ -116,6 +114,7 @@ TEST(SaveTest, AFailedSaveLeavesTheEarlierFileAndNothingElse) {
     TempFolder folder;
     const std::string path = folder.File("a.rawtest");
     WriteFileBytes(path, {'o', 'l', 'd'});
+    ::chmod(path.c_str(), 0604);
     CDibImage image;
     ASSERT_TRUE(image.Create(64, 64, 24, BI_RGB, nullptr, 0));
     for (const auto& c : cases) {
@@ -132,6 +131,9 @@ TEST(SaveTest, AFailedSaveLeavesTheEarlierFileAndNothingElse) {
     ASSERT_EQ(image.Save(path.c_str(), GUID_NULL), S_OK);
     ImageBuffer replaced;
     EXPECT_EQ(ReadRawTestFile(path, replaced), Ok);
+    struct stat info;
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0604u) << "the replaced file's mode is kept";
 }
 
 TEST(SaveTest, ABmpHoldsEveryRowBottomUpWithZeroPaddingHoweverManyRows) {

@@ -46,9 +46,8 @@ Status Decode(const BYTE* data, size_t size, ImageBuffer& out) {
 
 Status Encode(const ImageView& image, std::vector<BYTE>& out) {
     std::vector<std::vector<BYTE>> rows;
-    for (UINT y = 0; y < image.height; ++y) {
+    for (UINT y = 0; y < image.height; ++y)
         rows.emplace_back(image.Row(y), image.Row(y) + RowBytes(image.format, image.width));
-    }
     out =
         MakeRawTestFile(image.format, image.width, image.height,
                         std::vector<ARGB>(image.palette, image.palette + image.paletteCount), rows);
@@ -60,24 +59,12 @@ const BYTE kMask[8] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 }  // namespace
 
 void RegisterRawTestCodec() {
-    static const bool registered = [] {
-        CodecEntry entry{};
-        entry.name = "raw test";
-        entry.sniff = Sniff;
-        entry.decode = Decode;
-        entry.encode = Encode;
-        entry.clsid = {0x7E570001, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}};
-        entry.formatId = {0x7E570002, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}};
-        entry.codecName = u"Raw test codec";
-        entry.formatDescription = u"RAWTEST";
-        entry.filenameExtension = u"*.RAWTEST";
-        entry.mimeType = u"image/x-raw-test";
-        entry.signaturePattern = reinterpret_cast<const BYTE*>(kMagic);
-        entry.signatureMask = kMask;
-        entry.signatureSize = 8;
-        gdiplus_testing::AddCodec(entry);
-        return true;
-    }();
+    // clang-format off
+    static const bool registered = (gdiplus_testing::AddCodec(
+        {"raw test", Sniff, Decode, nullptr, Encode, nullptr, {0x7E570001, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}},
+         {0x7E570002, 0, 0, {1, 2, 3, 4, 5, 6, 7, 8}}, u"Raw test codec", u"RAWTEST", u"*.RAWTEST",
+         u"image/x-raw-test", reinterpret_cast<const BYTE*>(kMagic), kMask, 8}), true);
+    // clang-format on
     (void)registered;
 }
 
