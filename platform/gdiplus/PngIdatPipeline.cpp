@@ -294,28 +294,41 @@ void SwapRedBlue(const BYTE* from, BYTE* to, size_t pixels, int channels) {
 }
 
 // The filtered rows between the two stages: row y lives in slot y % slots
-// and may be overwritten once the row after it has been unfiltered.
+// and may be overwritten once the row after it has been unfiltered. A side
+// that has to wait sleeps until half the ring is ready for it, so that on a
+// busy machine the two threads hand over once per batch, not once per row.
 class RowRing {
 public:
-    RowRing(size_t slots, size_t rowBytes)
-        : slots_(slots), rowBytes_(rowBytes), rows_(slots * rowBytes), zeros_(rowBytes) {}
+    RowRing(size_t slots, size_t rowBytes, size_t height)
+        : slots_(slots),
+          batch_(std::max<size_t>(1, slots / 2)),
+          rowBytes_(rowBytes),
+          height_(height),
+          rows_(slots * rowBytes),
+          zeros_(rowBytes) {}
 
     BYTE* Slot(size_t y) { return rows_.data() + (y % slots_) * rowBytes_; }
     const BYTE* Above(size_t y) { return y == 0 ? zeros_.data() : Slot(y - 1); }
-    size_t Slots() const { return slots_; }
 
     // Producer side: waits until row y's slot is free; false if the consumer gave up.
     bool WaitForSlot(size_t y) {
         std::unique_lock lock(mutex_);
-        slotFreed_.wait(lock, [&] { return y < released_ + slots_ || consumerFailed_; });
+        if (!Fits(y + 1) && !consumerFailed_) {
+            slotsWanted_ = std::min(y + batch_, height_);
+            slotFreed_.wait(lock, [&] { return Fits(slotsWanted_) || consumerFailed_; });
+            slotsWanted_ = 0;
+        }
         return !consumerFailed_;
     }
     void Produced(size_t rows) {
+        bool wake = false;
         {
             std::lock_guard lock(mutex_);
             produced_ = rows;
+            wake = rowsWanted_ != 0 && produced_ >= rowsWanted_;
         }
-        rowReady_.notify_one();
+        if (wake)
+            rowReady_.notify_one();
     }
     void ProducerFailed() {
         {
@@ -328,15 +341,23 @@ public:
     // Consumer side: waits until row y is filled; false if it never will be.
     bool WaitForRow(size_t y) {
         std::unique_lock lock(mutex_);
-        rowReady_.wait(lock, [&] { return produced_ > y || producerFailed_; });
+        if (produced_ <= y && !producerFailed_) {
+            rowsWanted_ = std::min(y + batch_, height_);
+            rowReady_.wait(lock, [&] { return produced_ >= rowsWanted_ || producerFailed_; });
+            rowsWanted_ = 0;
+        }
         return produced_ > y;
     }
+    // Rows [0, rows) are done with.
     void Released(size_t rows) {
+        bool wake = false;
         {
             std::lock_guard lock(mutex_);
             released_ = rows;
+            wake = slotsWanted_ != 0 && Fits(slotsWanted_);
         }
-        slotFreed_.notify_one();
+        if (wake)
+            slotFreed_.notify_one();
     }
     void ConsumerFailed() {
         {
@@ -347,8 +368,13 @@ public:
     }
 
 private:
+    // Whether rows [0, rows) can all be in the ring at once now.
+    bool Fits(size_t rows) const { return rows <= released_ + slots_; }
+
     size_t slots_;
+    size_t batch_;
     size_t rowBytes_;
+    size_t height_;
     std::vector<BYTE> rows_;
     std::vector<BYTE> zeros_;
     std::mutex mutex_;
@@ -356,6 +382,8 @@ private:
     std::condition_variable slotFreed_;
     size_t produced_ = 0;
     size_t released_ = 0;
+    size_t rowsWanted_ = 0;   // while the consumer waits
+    size_t slotsWanted_ = 0;  // while the producer waits
     bool producerFailed_ = false;
     bool consumerFailed_ = false;
 };
@@ -435,7 +463,7 @@ Status DecodePngIdat(const BYTE* data, size_t size, const PngIdatLayout& layout,
         return started == Z_MEM_ERROR ? OutOfMemory : GenericError;
     const RowTarget target{firstRow, stride, layout.width, layout.channels};
     try {
-        RowRing ring(slots, filteredBytes);
+        RowRing ring(slots, filteredBytes, height);
         if (atOnce) {
             try {
                 return DecodeAtOnce(inflater, ring, height, filteredBytes, target) ? Ok
