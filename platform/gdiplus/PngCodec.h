@@ -18,7 +18,12 @@ bool SniffPng(const BYTE* data, size_t size);
 // damaged or truncated file (or any libpng warning), ValueOverflow beyond
 // the library's size bounds, OutOfMemory when memory runs out. `out` is
 // changed only on success.
+// 8-bit RGB(A) files are read on two threads at once when large.
 Status DecodePng(const BYTE* data, size_t size, ImageBuffer& out);
+
+// DecodePng with every file's rows read by libpng's row reader alone: the
+// reference DecodePng's own reader is held to.
+Status DecodePngByLibpng(const BYTE* data, size_t size, ImageBuffer& out);
 
 // Writes the picture as a PNG at its own depth where PNG can hold it:
 // indexed as a palette PNG (a grey PNG when the table is the grey ramp of

@@ -2,8 +2,10 @@
 // reference. Damaged files built chunk by chunk are in DamagedFilesTest.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -54,7 +56,116 @@ Reference ReferenceDecode(const Bytes& file) {
     return r;
 }
 
+void PutChunk(Bytes& file, const char* type, const BYTE* data, size_t size) {
+    const auto put32 = [&](uint32_t v) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            file.push_back(static_cast<BYTE>(v >> shift));
+    };
+    put32(static_cast<uint32_t>(size));
+    const size_t start = file.size();
+    file.insert(file.end(), type, type + 4);
+    file.insert(file.end(), data, data + size);
+    put32(static_cast<uint32_t>(crc32(0, &file[start], static_cast<uInt>(4 + size))));
+}
+
+enum Defect {
+    kSound,
+    kBadIdatCrc,
+    kCutShort,
+    kRowTooMany,
+    kRowTooFew,
+    kBadFilter,
+    kBadAdler,
+    kBytesAfterStream,
+    kIdatAfterStream
+};
+
+// An 8-bit RGB(A) PNG whose rows use the five filters in turn, its data in
+// eight IDAT chunks, with one defect.
+Bytes FilteredPng(UINT width, UINT height, BYTE channels, Defect defect) {
+    const size_t rowBytes = width * channels + 1;
+    Bytes raw(rowBytes * (height + (defect == kRowTooMany ? 1 : 0) - (defect == kRowTooFew)));
+    for (size_t i = 0; i < raw.size(); ++i) {
+        const size_t x = i % rowBytes, y = i / rowBytes;
+        raw[i] = x == 0 ? y % 5 : static_cast<BYTE>((x * 7 + y * 3) ^ (x * y >> 6));
+    }
+    if (defect == kBadFilter)
+        raw[height / 2 * rowBytes] = 5;
+    uLongf size = compressBound(raw.size());
+    Bytes stream(size + 1);
+    compress2(stream.data(), &size, raw.data(), raw.size(), 1);
+    stream.resize(size + (defect == kBytesAfterStream ? 1 : 0));
+    if (defect == kBadAdler)
+        stream.back() ^= 1;
+    Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const BYTE ihdr[] = {0,
+                         0,
+                         BYTE(width >> 8),
+                         BYTE(width),
+                         0,
+                         0,
+                         BYTE(height >> 8),
+                         BYTE(height),
+                         8,
+                         BYTE(channels == 4 ? 6 : 2),
+                         0,
+                         0,
+                         0};
+    PutChunk(file, "IHDR", ihdr, sizeof ihdr);
+    for (size_t part = 0, step = stream.size() / 8 + 1; part * step < stream.size(); ++part) {
+        PutChunk(file, "IDAT", &stream[part * step], std::min(step, stream.size() - part * step));
+        if (defect == kBadIdatCrc && part == 4)
+            file.back() ^= 1;
+    }
+    if (defect == kIdatAfterStream)
+        PutChunk(file, "IDAT", stream.data(), 3);
+    PutChunk(file, "IEND", nullptr, 0);
+    if (defect == kCutShort)
+        file.resize(file.size() / 2);
+    return file;
+}
+
 }  // namespace
+
+// The decoder reads the image data of 8-bit RGB(A) files itself, on two
+// threads from 4 MiB of rows on; libpng's row reader is its reference.
+TEST(PngDecoder, OwnRowReaderGivesLibpngsPixelsAndRefusals) {
+    struct Case {
+        const char* name;
+        UINT width, height;
+        BYTE channels;
+        Defect defect;
+        Status status;
+    };
+    const Case cases[] = {
+        {"large RGB", 1200, 1200, 3, kSound, Ok},
+        {"large RGBA", 1000, 1100, 4, kSound, Ok},
+        {"small RGBA", 61, 37, 4, kSound, Ok},
+        {"IDAT after the stream's end, skipped", 1200, 1200, 3, kIdatAfterStream, Ok},
+        {"CRC error in a middle IDAT", 1200, 1200, 3, kBadIdatCrc, GenericError},
+        {"cut short", 1200, 1200, 3, kCutShort, GenericError},
+        {"a row too many", 1200, 1200, 3, kRowTooMany, GenericError},
+        {"a row too few", 1200, 1200, 3, kRowTooFew, GenericError},
+        {"filter type 5", 1200, 1200, 3, kBadFilter, GenericError},
+        {"bad Adler-32", 1200, 1200, 3, kBadAdler, GenericError},
+        {"a byte after the stream", 1200, 1200, 3, kBytesAfterStream, GenericError},
+        {"small, a row too many", 61, 37, 4, kRowTooMany, GenericError},
+        {"small, filter type 5", 61, 37, 4, kBadFilter, GenericError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bytes file = FilteredPng(c.width, c.height, c.channels, c.defect);
+        ImageBuffer own, reference;
+        ASSERT_EQ(DecodePngByLibpng(file.data(), file.size(), reference), c.status);
+        ASSERT_EQ(DecodePng(file.data(), file.size(), own), c.status);
+        if (c.status != Ok)
+            continue;
+        ASSERT_EQ(own.Format(), reference.Format());
+        for (UINT y = 0; y < c.height; ++y)
+            ASSERT_EQ(0, std::memcmp(own.Row(y), reference.Row(y), c.width * c.channels))
+                << "row " << y;
+    }
+}
 
 TEST(PngDecoder, EverySuiteFileGivesLibpngsPixelsOrItsDecidedStatus) {
     // Corrupt files: colour types 1 and 9, bit depths 0, 3 and 99, no IDAT,
