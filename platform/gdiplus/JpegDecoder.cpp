@@ -4,6 +4,7 @@
 
 #include "platform/gdiplus/JpegCodec.h"
 #include "platform/gdiplus/JpegErrorManager.h"
+#include "platform/win32/PagesAhead.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ struct RowTarget {
     ptrdiff_t stride;
     BYTE* cmykRow;
     bool invertedCmyk;
+    PagesAhead* pages;
 };
 
 // jpeg_destroy_decompress is safe on a zeroed or half-created object.
@@ -106,6 +108,10 @@ bool ReadRows(JpegDecoder* decoder, const RowTarget* target) {
             FailJpeg(common, JpegFailure::kError);
         if (target->kind == RowKind::kCmyk) {
             CmykRowToBgr(target->cmykRow, info->output_width, target->invertedCmyk, row);
+        }
+        if (info->output_scanline % 16 == 0) {
+            const ptrdiff_t rowBytes = target->stride < 0 ? -target->stride : target->stride;
+            target->pages->WriterAt(size_t{info->output_scanline} * rowBytes);
         }
     }
     jpeg_finish_decompress(info);
@@ -189,6 +195,14 @@ Status DecodeJpeg(const BYTE* data, size_t size, ImageBuffer& out) {
     target.scan0 = picture.Row(0);
     target.stride = picture.Stride();
     target.cmykRow = cmykRow.data();
+    // The rows' pages are faulted in on another processor just ahead of the
+    // decoder, which would otherwise stop for each of them. Declared after
+    // the picture, so it stops before the memory goes.
+    const ptrdiff_t rowBytes = target.stride < 0 ? -target.stride : target.stride;
+    const size_t bytes = static_cast<size_t>(rowBytes) * info.image_height;
+    PagesAhead pages(target.stride < 0 ? target.scan0 + rowBytes : target.scan0, bytes,
+                     target.stride < 0);
+    target.pages = &pages;
 
     if (!ReadRows(&decoder, &target))
         return JpegDecodeFailureStatus(decoder.errors);

@@ -73,6 +73,7 @@ const RoundTrip kRoundTrips[] = {
     {&kGif, k32, 100, k8}, {&kGif, kA32, 255, k8},
     {&kJpeg, k24, 0, k24}, {&kJpeg, k24, 0, k24, kRandom, 1, 1}, {&kJpeg, k24, 0, k24, kRandom, 160, 9}, {&kJpeg, k32, 0, k24},
     {&kJpeg, kA32, 0, k24}, {&kJpeg, k8, 0, k8}, {&kJpeg, k8, 0, k24},
+    {&kJpeg, k24, 0, k24, kRandom, 2400, 2400},  // large enough for the pages to be made present ahead
     {&kTiff, k1, 0, k1}, {&kTiff, k1, 0, k1, kRandom, 3}, {&kTiff, k4, 5, k4}, {&kTiff, k4, 5, k4, kRandom, 130},
     {&kTiff, k8, 0, k8}, {&kTiff, k8, 40, k8}, {&kTiff, kGrey16, 0, kA32}, {&kTiff, k555, 0, k24}, {&kTiff, k1555, 0, kA32},
     {&kTiff, k24, 0, k24}, {&kTiff, k24, 0, k24, kRandom, 1}, {&kTiff, k32, 0, k24}, {&kTiff, kA32, 0, kA32},
