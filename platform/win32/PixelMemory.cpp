@@ -1,8 +1,12 @@
 #include "platform/win32/PixelMemory.h"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 
 #include <cstdlib>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "platform/common/ParallelParts.h"
 
@@ -14,7 +18,57 @@ constexpr size_t kMappedFrom = 1 << 20;
 constexpr size_t kPopulatedPerThread = 4 << 20;
 constexpr size_t kPage = 4096;
 
+// From this size a block is unmapped on a thread of its own.
+constexpr size_t kReleasedAsideFrom = 16 << 20;
+
+// Unmapping a large block hands each of its pages back one by one: for a
+// decoded picture of 137 MiB that took as long as writing and flushing its
+// half-size file. The job need not wait for it, so the block goes on a
+// thread of its own, one block at a time. Every new block waits until the
+// last one is gone, so that the process never holds both where it did not
+// before; under an address-space limit, where memory still held while the
+// job goes on could make another allocation fail, blocks go at once.
+class AsideRelease {
+public:
+    ~AsideRelease() { Wait(); }
+
+    void Release(BYTE* pixels, size_t bytes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Join();
+        rlimit space{};
+        if (::getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur == RLIM_INFINITY) {
+            try {
+                thread_ = std::thread([pixels, bytes] { ::munmap(pixels, bytes); });
+                return;
+            } catch (const std::system_error&) {
+                // No thread to be had: unmapped here.
+            }
+        }
+        ::munmap(pixels, bytes);
+    }
+
+    void Wait() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        Join();
+    }
+
+private:
+    void Join() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+    std::mutex mutex_;
+    std::thread thread_;
+};
+
+AsideRelease& Releases() {
+    static AsideRelease releases;
+    return releases;
+}
+
 BYTE* Map(size_t bytes) {
+    Releases().Wait();
     void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     return p == MAP_FAILED ? nullptr : static_cast<BYTE*>(p);
 }
@@ -57,7 +111,9 @@ void FreePixels(BYTE* pixels, size_t bytes) {
         return;
     if (bytes < kMappedFrom) {
         std::free(pixels);
-    } else {
+    } else if (bytes < kReleasedAsideFrom) {
         ::munmap(pixels, bytes);
+    } else {
+        Releases().Release(pixels, bytes);
     }
 }
