@@ -58,6 +58,27 @@ void GpBitmap::OfferRowsToSection() {
     OfferRowsToNextSection(offeredRows);
 }
 
+Status GpBitmap::OwnRows() {
+    if (!sharesSection)
+        return Ok;
+    ImageBuffer own;
+    if (const Status status = own.Allocate(format, width, height); status != Ok)
+        return status;
+    const size_t bytes = (static_cast<size_t>(width) * GetPixelFormatSize(format) + 7) / 8;
+    for (UINT y = 0; y < height; ++y)
+        std::memcpy(own.Row(y), Row(y), bytes);
+    try {
+        own.Palette() = storage.Palette();
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    }
+    own.SetPaletteFlags(storage.PaletteFlags());
+    storage = std::move(own);
+    UseStorage();
+    sharesSection = false;
+    return Ok;
+}
+
 ImageView GpBitmap::View() const {
     ImageView view;
     view.format = format;
@@ -236,27 +257,32 @@ Status GdipCreateBitmapFromHBITMAP(HBITMAP hbm, void* hpal, GpBitmap** bitmap) {
     const UINT width = static_cast<UINT>(ds.dsBm.bmWidth);
     const UINT height = static_cast<UINT>(ds.dsBm.bmHeight);
     const bool bottomUp = ds.dsBmih.biHeight > 0;
-    auto* bits = static_cast<const BYTE*>(ds.dsBm.bmBits);
     const LONG rowBytes = ds.dsBm.bmWidthBytes;
-    auto sectionRow = [&](UINT y) {
-        return bits + static_cast<long long>(bottomUp ? height - 1 - y : y) * rowBytes;
-    };
 
     GpBitmap* made = nullptr;
     Status status = NewBitmap(bitmap, made);
     if (status != Ok)
         return status;
-    status = made->storage.Allocate(format != 0 ? format : PixelFormat32bppRGB, width, height);
+    ImageBuffer& pixels = made->storage;
+    if (format != 0) {
+        // The section holds the pixels byte for byte: the bitmap reads them
+        // where they lie, holding the section's memory, and copies them only
+        // before it is first written to (see GpBitmap::OwnRows). The caller
+        // leaves the section as it is while the bitmap lives, as the image
+        // layer does when it saves a section.
+        const size_t bytes = static_cast<size_t>(rowBytes) * height;
+        status = pixels.AdoptRows(SectionBits(hbm), bytes, format, width, height,
+                                  bottomUp ? bytes - static_cast<size_t>(rowBytes) : 0,
+                                  bottomUp ? -rowBytes : rowBytes);
+        made->sharesSection = true;
+    } else {
+        status = pixels.Allocate(PixelFormat32bppRGB, width, height);
+    }
     if (status != Ok) {
         delete made;
         return status;
     }
-    ImageBuffer& pixels = made->storage;
-    if (format != 0) {
-        const size_t bytes = (static_cast<size_t>(width) * GetPixelFormatSize(format) + 7) / 8;
-        for (UINT y = 0; y < height; ++y)
-            std::memcpy(pixels.Row(y), sectionRow(y), bytes);
-    } else {
+    if (format == 0) {
         // Other bit-field layouts are read through the platform's pixel calls.
         HDC dc = CreateCompatibleDC(nullptr);
         HGDIOBJ previous = SelectObject(dc, hbm);
@@ -390,6 +416,10 @@ Status GdipBitmapLockBits(GpBitmap* bitmap, const GpRect* rect, UINT flags, Pixe
         // Indexed rows can only be handed out from a whole byte on.
         if ((static_cast<UINT>(area.X) * bits) % 8 != 0)
             return InvalidParameter;
+        if ((flags & ImageLockModeWrite) != 0) {
+            if (const Status status = bitmap->OwnRows(); status != Ok)
+                return status;
+        }
         lockedData->Stride = bitmap->stride;
         lockedData->Scan0 = bitmap->Row(static_cast<UINT>(area.Y)) + area.X * bits / 8;
         bitmap->lockedAllRows = area.X == 0 && area.Y == 0 &&

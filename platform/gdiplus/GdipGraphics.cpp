@@ -35,6 +35,8 @@ Status GdipGetImageGraphicsContext(GpImage* image, GpGraphics** graphics) {
     // As on the platform, indexed and other packed bitmaps cannot be drawn into.
     if (!IsWritableFormat(bitmap->format))
         return OutOfMemory;
+    if (const Status status = bitmap->OwnRows(); status != Ok)
+        return status;
     auto* made = new (std::nothrow) GpGraphics;
     if (made == nullptr)
         return OutOfMemory;

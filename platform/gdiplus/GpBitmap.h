@@ -22,6 +22,10 @@ struct GpBitmap {
     std::vector<ARGB> palette;
     UINT paletteFlags = 0;
 
+    // Whether `storage` holds a DIB section's rows where they lie, which
+    // the bitmap must copy before anything writes to it.
+    bool sharesSection = false;
+
     // The open file a decoded bitmap came from, released on disposal.
     int fileDescriptor = -1;
 
@@ -42,6 +46,9 @@ struct GpBitmap {
     void Adopt(ImageBuffer&& decoded);
     // Points the bitmap at the pixels already in `storage`.
     void UseStorage();
+    // Gives the bitmap rows of its own where it shares a section's, as the
+    // platform's bitmap made from a section has from the start.
+    Status OwnRows();
     // Offers the decoded rows to the next DIB section created on this thread
     // where the section would hold them byte for byte and they lie as its
     // rows would.

@@ -57,6 +57,19 @@ Status ImageBuffer::Allocate(PixelFormat format, UINT width, UINT height, Pages 
 
 Status ImageBuffer::AdoptRows(PixelBlock block, size_t blockSize, PixelFormat format, UINT width,
                               UINT height, size_t firstRowOffset, INT stride) {
+    if (block == nullptr)
+        return InvalidParameter;
+    std::shared_ptr<BYTE> shared;
+    try {
+        shared = std::shared_ptr<BYTE>(std::move(block));
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;  // the block goes with the argument
+    }
+    return AdoptRows(std::move(shared), blockSize, format, width, height, firstRowOffset, stride);
+}
+
+Status ImageBuffer::AdoptRows(std::shared_ptr<BYTE> block, size_t blockSize, PixelFormat format,
+                              UINT width, UINT height, size_t firstRowOffset, INT stride) {
     const UINT bits = GetPixelFormatSize(format);
     if (block == nullptr || width == 0 || height == 0 || bits == 0)
         return InvalidParameter;
@@ -74,11 +87,7 @@ Status ImageBuffer::AdoptRows(PixelBlock block, size_t blockSize, PixelFormat fo
     }
     if (static_cast<unsigned long long>(width) * height > kMaxImagePixels)
         return RefusePictureSize(width, height);
-    try {
-        pixels_ = std::shared_ptr<BYTE>(std::move(block));
-    } catch (const std::bad_alloc&) {
-        return OutOfMemory;  // the block goes with the argument
-    }
+    pixels_ = std::move(block);
     blockSize_ = blockSize;
     first_ = pixels_.get() + firstRowOffset;
     format_ = format;

@@ -74,6 +74,9 @@ public:
     // lie inside the block.
     Status AdoptRows(PixelBlock block, size_t blockSize, PixelFormat format, UINT width,
                      UINT height, size_t firstRowOffset, INT stride);
+    // The same for a block that others hold as well.
+    Status AdoptRows(std::shared_ptr<BYTE> block, size_t blockSize, PixelFormat format, UINT width,
+                     UINT height, size_t firstRowOffset, INT stride);
 
     PixelFormat Format() const { return format_; }
     UINT Width() const { return width_; }

@@ -35,9 +35,10 @@ struct HBITMAP__ {
     RGBQUAD colors[256]{};
     BYTE* bits = nullptr;
     size_t bytes = 0;  // of pixel memory; biSizeImage cannot hold every size
-    // Set when the pixel memory lies in a decoded picture's block (see
-    // OfferRowsToNextSection), which the section then holds instead of owning.
-    std::shared_ptr<BYTE> sharedBlock;
+    // The block that holds the pixel memory: the section's own, or a decoded
+    // picture's whose rows it took (see OfferRowsToNextSection). Others may
+    // hold it too (see SectionBits); the last holder frees it.
+    std::shared_ptr<BYTE> block;
     LONG rowBytes = 0;
     HDC selectedInto = nullptr;
 };
@@ -272,12 +273,24 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
-    auto* bitmap = new HBITMAP__;
-    ++g_liveSections;
-    if (taken != nullptr) {
-        bitmap->sharedBlock = taken->memory;
-        taken->takenAt = memory;
+    auto* bitmap = new (std::nothrow) HBITMAP__;
+    if (bitmap == nullptr) {
+        if (taken == nullptr)
+            FreePixels(memory, total);
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
     }
+    try {
+        bitmap->block = taken != nullptr ? taken->memory
+                                         : std::shared_ptr<BYTE>(memory, PixelMemoryDeleter{total});
+    } catch (const std::bad_alloc&) {
+        delete bitmap;  // the memory went back with the exception
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    ++g_liveSections;
+    if (taken != nullptr)
+        taken->takenAt = memory;
     bitmap->header = h;
     bitmap->header.biSizeImage = total > 0xFFFFFFFFull ? 0 : static_cast<DWORD>(total);
     bitmap->bytes = total;
@@ -295,6 +308,13 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, H
     if (bits != nullptr)
         *bits = memory;
     return bitmap;
+}
+
+std::shared_ptr<BYTE> SectionBits(HBITMAP bitmap) {
+    HBITMAP__* b = AsBitmap(bitmap);
+    if (b == nullptr || b->block == nullptr)
+        return nullptr;
+    return std::shared_ptr<BYTE>(b->block, b->bits);
 }
 
 int GetObjectA(HGDIOBJ object, int size, LPVOID buffer) {
@@ -409,8 +429,6 @@ BOOL DeleteObject(HGDIOBJ object) {
     // The platform refuses to delete a bitmap that is still selected into a DC.
     if (b->selectedInto != nullptr)
         return FALSE;
-    if (b->sharedBlock == nullptr)
-        FreePixels(b->bits, b->bytes);
     b->magic = 0;
     delete b;
     --g_liveSections;

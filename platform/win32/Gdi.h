@@ -56,3 +56,9 @@ struct SectionRows {
 // their picture, the section's do, and the section keeps the block alive as
 // long as it lives.
 void OfferRowsToNextSection(const std::shared_ptr<SectionRows>& rows);
+
+// A DIB section's bits, kept alive by every holder of the pointer however
+// long the section lives; null for anything that is not a DIB section. Not a
+// Win32 call: it lets the codec library read a section's rows where they lie
+// where the platform would copy them.
+std::shared_ptr<BYTE> SectionBits(HBITMAP bitmap);

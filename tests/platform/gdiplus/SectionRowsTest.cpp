@@ -160,4 +160,71 @@ TEST(SectionRows, OnlyTheNextSectionOfTheirLayoutTakesThemAndEachSideKeepsItsPix
     GdiplusShutdown(token);
 }
 
+TEST(SectionRows, ABitmapMadeFromASectionKeepsItsPictureAndNeverWritesToTheSection) {
+    ULONG_PTR token = 0;
+    const GdiplusStartupInput input;
+    ASSERT_EQ(GdiplusStartup(&token, &input, nullptr), Ok);
+    // clang-format off
+    const struct { const char* what; LONG height; WORD depth; bool lock, draw, deleteSection; } cases[] = {
+        {"read while the section lives", 6, 24, false, false, false},
+        {"read after the section is deleted", 6, 32, false, false, true},
+        {"top-down, read after the section is deleted", -6, 24, false, false, true},
+        {"written through a lock", 6, 24, true, false, false},
+        {"drawn into", -6, 32, false, true, false},
+        {"written through a lock, 8-bit", 6, 8, true, false, false},
+    };
+    // clang-format on
+    constexpr LONG kWidth = 5;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Section section = MakeSection(kWidth, c.height, c.depth);
+        ASSERT_NE(section.handle, nullptr);
+        const size_t stride = (kWidth * c.depth + 31) / 32 * 4;
+        const size_t bytes = stride * 6;
+        for (size_t i = 0; i < bytes; ++i)
+            section.bits[i] = static_cast<BYTE>(i * 7 + 1);
+        const Bytes picture(section.bits, section.bits + bytes);
+        GpBitmap* bitmap = nullptr;
+        ASSERT_EQ(GdipCreateBitmapFromHBITMAP(section.handle, nullptr, &bitmap), Ok);
+        if (c.deleteSection) {
+            EXPECT_TRUE(DeleteObject(section.handle));
+        }
+        PixelFormat format = PixelFormatUndefined;
+        GdipGetImagePixelFormat(AsImage(bitmap), &format);
+        BitmapData locked{};
+        ASSERT_EQ(GdipBitmapLockBits(bitmap, nullptr, ImageLockModeRead | ImageLockModeWrite,
+                                     format, &locked),
+                  Ok);
+        // Row y of the bitmap is the section's row y from the top.
+        for (LONG y = 0; y < 6; ++y) {
+            const size_t at = (c.height > 0 ? 5 - y : y) * stride;
+            const BYTE* row = static_cast<BYTE*>(locked.Scan0) + y * locked.Stride;
+            EXPECT_EQ(Bytes(row, row + kWidth * c.depth / 8),
+                      Bytes(picture.begin() + at, picture.begin() + at + kWidth * c.depth / 8))
+                << "row " << y;
+            if (c.lock)
+                std::memset(static_cast<BYTE*>(locked.Scan0) + y * locked.Stride, 0x33, stride);
+        }
+        ASSERT_EQ(GdipBitmapUnlockBits(bitmap, &locked), Ok);
+        if (c.draw) {
+            GpBitmap* other = nullptr;
+            Bytes black(stride * 6, 0);
+            ASSERT_EQ(GdipCreateBitmapFromScan0(kWidth, 6, static_cast<INT>(stride), format,
+                                                black.data(), &other),
+                      Ok);
+            GpGraphics* graphics = nullptr;
+            ASSERT_EQ(GdipGetImageGraphicsContext(AsImage(bitmap), &graphics), Ok);
+            EXPECT_EQ(GdipDrawImageI(graphics, AsImage(other), 0, 0), Ok);
+            GdipDeleteGraphics(graphics);
+            GdipDisposeImage(AsImage(other));
+        }
+        GdipDisposeImage(AsImage(bitmap));
+        if (!c.deleteSection) {
+            EXPECT_EQ(Bytes(section.bits, section.bits + bytes), picture);
+            EXPECT_TRUE(DeleteObject(section.handle));
+        }
+    }
+    GdiplusShutdown(token);
+}
+
 }  // namespace
