@@ -28,6 +28,8 @@ namespace {
 constexpr unsigned long long kMaxFileBytes = kMaxImageBytes + (64ull << 20);
 // Less than this is not worth another thread.
 constexpr size_t kReadPerThread = 4 << 20;
+// The most a single write hands the system, each then sent on to the disk.
+constexpr size_t kWriteBatch = 8 << 20;
 // The boundary a FilePlacement's byte is put on.
 constexpr size_t kPlacementAlignment = 64;
 
@@ -67,19 +69,31 @@ Status FromErrno(int error, bool reading = false) {
 }
 
 // writev() until every piece is written, as many pieces to a call as the
-// system takes.
+// system takes up to kWriteBatch bytes.
 bool WriteAll(int fd, const EncodedFile& file) {
     const std::vector<EncodedFile::Piece> pieces = file.Pieces();
     size_t next = 0;    // the first piece not yet written whole
     size_t offset = 0;  // how much of it is
+    off_t written = 0;
     while (next < pieces.size()) {
         iovec batch[IOV_MAX];
         int count = 0;
-        for (size_t i = next; i < pieces.size() && count < IOV_MAX; ++i) {
+        size_t batchBytes = 0;
+        for (size_t i = next; i < pieces.size() && count < IOV_MAX && batchBytes < kWriteBatch;
+             ++i) {
             const size_t skip = i == next ? offset : 0;
-            batch[count++] = {const_cast<BYTE*>(pieces[i].data) + skip, pieces[i].size - skip};
+            const size_t size = std::min(pieces[i].size - skip, kWriteBatch - batchBytes);
+            batch[count++] = {const_cast<BYTE*>(pieces[i].data) + skip, size};
+            batchBytes += size;
         }
         const ssize_t n = host::Writev(fd, batch, count);
+        if (n > 0) {
+            // The disk starts on what is written while the rest is copied
+            // in, so that the flush at the end has less to wait for. Only
+            // a hint: the flush still decides.
+            ::sync_file_range(fd, written, n, SYNC_FILE_RANGE_WRITE);
+            written += n;
+        }
         if (n < 0) {
             if (errno == EINTR)
                 continue;
