@@ -35,6 +35,11 @@ constexpr PackedSums kOneKeyPixel = PackedSums{0x100} << 48;
 
 // ---- SSE2, for every x86-64 processor ----
 
+// How far ahead in a source row its bytes are asked into the cache: the
+// processor's own prefetching starts anew at each 4 KiB page, and a summary
+// takes little enough time that it would wait for memory otherwise.
+constexpr int kPrefetchDistance = 2048;
+
 std::uint32_t LoadPixel(const BYTE* p) {
     return static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
 }
@@ -73,6 +78,8 @@ void SummariseRowFrom(const BYTE* row, int first, int columns, PackedSums* out) 
     int c = first;
     if constexpr (BytesPerPixel == 4) {
         for (; c + 4 <= columns; c += 4) {
+            _mm_prefetch(reinterpret_cast<const char*>(row + 4 * c + kPrefetchDistance),
+                         _MM_HINT_T0);
             SummariseFour(_mm_loadu_si128(reinterpret_cast<const __m128i*>(row + 4 * c)),
                           column + c);
         }
@@ -80,6 +87,8 @@ void SummariseRowFrom(const BYTE* row, int first, int columns, PackedSums* out) 
         // Four-byte loads of three-byte pixels read one byte of the next
         // pixel, so they stop while a next pixel exists.
         for (; c + 5 <= columns; c += 4) {
+            _mm_prefetch(reinterpret_cast<const char*>(row + 3 * c + kPrefetchDistance),
+                         _MM_HINT_T0);
             std::uint32_t words[4];
             std::memcpy(&words[0], row + 3 * c, 4);
             std::memcpy(&words[1], row + 3 * c + 3, 4);
@@ -202,11 +211,6 @@ AVX2 inline void SummariseEight(__m256i colours, PackedSums* out) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_unpacklo_epi8(low, high));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 4), _mm256_unpackhi_epi8(low, high));
 }
-
-// How far ahead in a source row its bytes are asked into the cache: the
-// processor's own prefetching starts anew at each 4 KiB page, and a summary
-// takes little enough time that it would wait for memory otherwise.
-constexpr int kPrefetchDistance = 2048;
 
 template <int BytesPerPixel>
 AVX2 void SummariseRowAvx2(const BYTE* row, int columns, PackedSums* out) {
