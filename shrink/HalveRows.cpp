@@ -48,6 +48,12 @@ void HalveBand(const HalveKernels& kernels, const CDibImage& source, const CDibI
     for (int y = first; y < last; ++y) {
         Summarise(kernels, sourceRows, 2 * y, source.height(), columns, centre);
         Summarise(kernels, sourceRows, 2 * y + 1, source.height(), columns, below);
+        // The next destination row's source rows come from memory while
+        // this one is made.
+        if (y + 1 < last) {
+            sourceRows.Prefetch(2 * y + 2, columns);
+            sourceRows.Prefetch(2 * y + 3, columns);
+        }
         int bytesPerPixel = 0;
         BYTE* row = destinationRows.Begin(y, bytesPerPixel);
         kernels.write[bytesPerPixel - 3](above.data(), centre.data(), below.data(), width, row);
