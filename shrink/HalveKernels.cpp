@@ -241,6 +241,9 @@ AVX2 void SummariseRowAvx2(const BYTE* row, int columns, PackedSums* out) {
             SummariseEight(_mm256_permute4x64_epi64(pixels, 0xD8), column + c);
         }
     }
+    // The SSE2 code finishes the row; mixing it, or the caller's, with
+    // 256-bit values still in the registers is slow on many processors.
+    _mm256_zeroupper();
     SummariseRowFrom<BytesPerPixel>(row, c, columns, out);
 }
 
@@ -318,6 +321,7 @@ AVX2 void WriteRowAvx2(const PackedSums* above, const PackedSums* centre, const 
                              _mm256_extracti128_si256(packed, 1));
         }
     }
+    _mm256_zeroupper();  // as after the summaries
     WriteRowFrom<BytesPerPixel>(above, centre, below, x, width, row);
 }
 
