@@ -78,6 +78,16 @@ const BYTE* SourceRows::Row(int y, int columns, int& bytesPerPixel) {
     return m_row.data();
 }
 
+void SourceRows::Prefetch(int y, int columns) const {
+    if (m_layout != PixelLayout::PlainBytes || y < 0 || y >= m_image.height())
+        return;
+    const BYTE* row = m_image.firstRow() + static_cast<ptrdiff_t>(y) * m_image.pitch();
+    const size_t bytes = static_cast<size_t>(columns) * (m_image.bitsPerPixel() / 8);
+    constexpr size_t kCacheLine = 64;
+    for (size_t i = 0; i < bytes; i += kCacheLine)
+        __builtin_prefetch(row + i);
+}
+
 DestinationRows::DestinationRows(CDibImage& image) : m_image(image), m_layout(LayoutOf(image)) {
     if (m_layout == PixelLayout::PlainBytes)
         return;

@@ -32,6 +32,11 @@ public:
     // Row y's first `columns` pixels; bytesPerPixel is 3 or 4.
     const BYTE* Row(int y, int columns, int& bytesPerPixel);
 
+    // Asks the cache for row y's first `columns` pixels, where the rows are
+    // used as they are, so that memory fetches them while the filter works on
+    // other rows; a row outside the image is left alone.
+    void Prefetch(int y, int columns) const;
+
 private:
     CDibImage& m_image;
     PixelLayout m_layout;
