@@ -17,7 +17,8 @@ Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$wor
 server=$!
 manager=
 trap 'kill $manager "$server" 2>/dev/null; wait $manager "$server" 2>/dev/null; rm -rf "$work"' EXIT
-for _ in $(seq 200); do
+# A loaded machine may take a while to start it.
+for _ in $(seq 600); do
   grep -q . "$work/display" 2>/dev/null && break
   if ! kill -0 "$server" 2>/dev/null; then
     cat "$work/log" >&2
@@ -25,6 +26,11 @@ for _ in $(seq 200); do
   fi
   sleep 0.05
 done
+if ! grep -q . "$work/display"; then
+  echo "run-with-xvfb.sh: Xvfb gave no display within 30 s" >&2
+  cat "$work/log" >&2
+  exit 1
+fi
 export DISPLAY=":$(head -n1 "$work/display")"
 if $manage; then
   if ! command -v openbox >/dev/null; then
