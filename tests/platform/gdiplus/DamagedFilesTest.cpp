@@ -7,8 +7,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 
@@ -122,11 +122,7 @@ public:
     explicit AddressSpaceCap(size_t headroom) {
 #ifndef __SANITIZE_ADDRESS__
         size_t pages = 0;
-        if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
-            if (std::fscanf(statm, "%zu", &pages) != 1)
-                pages = 0;
-            std::fclose(statm);
-        }
+        std::ifstream("/proc/self/statm") >> pages;
         if (pages != 0 && getrlimit(RLIMIT_AS, &saved_) == 0) {
             rlimit capped = saved_;
             capped.rlim_cur = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + headroom;
