@@ -16,8 +16,6 @@
 
 namespace {
 
-using Outcome = CompanionRun;
-
 void WriteText(const std::string& path, const std::string& text) {
     WriteFileBytes(path, Bytes(text.begin(), text.end()));
 }
@@ -60,7 +58,7 @@ TEST(ScriptOptionsTest, EverySpellingWorksAndUsageErrorsExitWithTwoTouchingNothi
         WriteText(folder.File("list"), std::string("a.bmp\0", 6));
         ::mkdir(folder.File("folder").c_str(), 0700);
         const FolderState before = StateOf(folder.Path());
-        const Outcome run = Companion(c.args, folder.Path());
+        const CompanionRun run = Companion(c.args, folder.Path());
         const std::string named = c.args.empty() ? "(none)" : c.args[0];
         EXPECT_EQ(run.status, c.status) << named << run.err;
         EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
@@ -96,13 +94,13 @@ TEST(ScriptOptionsTest, UndoRenamesEachBackupOverItsFile) {
                                      "sub/d.bmp", "none.bmp", "dir.bmp", "",         "-n"};
     // A dry run first says the same and touches nothing.
     const FolderState shrunk = StateOf(dir);
-    const Outcome dry = Companion(args, dir);
+    const CompanionRun dry = Companion(args, dir);
     EXPECT_EQ(dry.status, 1);
     EXPECT_EQ(dry.out, Replace(restored, "restored", "would restore"));
     EXPECT_EQ(dry.err, Replace(passedOver, "passed over", "would pass over"));
     EXPECT_EQ(Differences(shrunk, StateOf(dir)), "");
     args.pop_back();
-    const Outcome run = Companion(args, dir);
+    const CompanionRun run = Companion(args, dir);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, restored);
     EXPECT_EQ(run.err, passedOver);
@@ -133,7 +131,7 @@ TEST(ScriptOptionsTest, ListedPathsAreTakenWhereTheListStands) {
         WriteText(folder.File("list"), c.list);
         std::vector<std::string> args = {"-nj1"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const Outcome run = Companion(args, folder.Path(), c.before);
+        const CompanionRun run = Companion(args, folder.Path(), c.before);
         EXPECT_EQ(run.status, 0) << run.err;
         std::string order;
         const std::regex line("would shrink (.*)\\.bmp 4x4");
@@ -148,7 +146,7 @@ TEST(ScriptOptionsTest, ListedPathsAreTakenWhereTheListStands) {
     for (int i = 0; i < 100000; ++i)
         list += "m" + std::to_string(i) + ".bmp\n";
     WriteText(folder.File("list"), list);
-    const Outcome run = Companion({"-q", "--files-from", "list"}, folder.Path());
+    const CompanionRun run = Companion({"-q", "--files-from", "list"}, folder.Path());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 100000);
     EXPECT_NE(run.err.find("passed over m99999.bmp: no such file\n"), std::string::npos);

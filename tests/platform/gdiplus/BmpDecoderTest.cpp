@@ -218,7 +218,7 @@ TEST(BmpDecoder, EachHeaderDefectGivesItsStatusAndNoPicture) {
         {"no BM signature", "pal8.bmp", {{0, 'X', 1}}, UnknownImageFormat},
         {"shorter than the file header", "pal8.bmp", {{kCut, 13}}, GenericError},
         {"header size 41", "pal8.bmp", {{kHeaderSize, 41}}, GenericError},
-        {"header past the end of the file", "pal8.bmp", {{kCut, 40}}, GenericError},
+        // An info header cut short is a kept file of DamagedFilesTest.
         {"zero width", "pal8.bmp", {{kWidth, 0}}, GenericError},
         {"zero height", "pal8.bmp", {{kHeight, 0}}, GenericError},
         {"height INT32_MIN", "pal8.bmp", {{kHeight, 0x80000000}}, GenericError},

@@ -5,12 +5,10 @@
 // defects are in BmpDecoderTest.)
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <zlib.h>
-
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <optional>
 
@@ -20,13 +18,14 @@
 #include "platform/gdiplus/PngCodec.h"
 #include "platform/gdiplus/TiffCodec.h"
 #include "tests/support/Pictures.h"
+#include "tests/support/PngChunks.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
 
-void Put(Bytes& out, uint32_t value, int bytes, bool bigEndian = false) {
+void Put(Bytes& out, uint32_t value, int bytes) {  // least significant first
     for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<BYTE>(value >> 8 * (bigEndian ? bytes - 1 - i : i)));
+        out.push_back(static_cast<BYTE>(value >> 8 * i));
 }
 
 // The file with `bytes` written over it at `at`.
@@ -35,39 +34,16 @@ Bytes Patched(Bytes file, size_t at, std::initializer_list<BYTE> bytes) {
     return file;
 }
 
-// A PNG file of IHDR (when given), the chunks given, IDAT and IEND, each
-// with its length and CRC.
+// A PNG file of IHDR (when given), the chunks given, IDAT and IEND.
 using Chunks = std::vector<std::pair<std::string, Bytes>>;
 Bytes Png(const Bytes& ihdr, const Bytes& idat, Chunks chunks = {}) {
     if (!ihdr.empty())
         chunks.insert(chunks.begin(), {"IHDR", ihdr});
     chunks.insert(chunks.end(), {{"IDAT", idat}, {"IEND", {}}});
-    Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    for (const auto& [type, data] : chunks) {
-        Put(file, static_cast<uint32_t>(data.size()), 4, true);
-        file.insert(file.end(), type.begin(), type.end());
-        file.insert(file.end(), data.begin(), data.end());
-        Put(file,
-            static_cast<uint32_t>(crc32(0, &file[file.size() - 4 - data.size()], 4 + data.size())),
-            4, true);
-    }
+    Bytes file = PngSignature();
+    for (const auto& [type, data] : chunks)
+        PutChunk(file, type, data);
     return file;
-}
-
-Bytes Ihdr(uint32_t width, uint32_t height, BYTE depth, BYTE colorType, BYTE interlace = 0) {
-    Bytes data;
-    Put(data, width, 4, true);
-    Put(data, height, 4, true);
-    data.insert(data.end(), {depth, colorType, 0 /*deflate*/, 0 /*filter*/, interlace});
-    return data;
-}
-
-Bytes Zlib(const Bytes& raw) {
-    uLongf size = compressBound(raw.size());
-    Bytes out(size);
-    compress2(out.data(), &size, raw.data(), raw.size(), 9);
-    out.resize(size);
-    return out;
 }
 
 // clang-format off
@@ -146,11 +122,7 @@ public:
     explicit AddressSpaceCap(size_t headroom) {
 #ifndef __SANITIZE_ADDRESS__
         size_t pages = 0;
-        if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
-            if (std::fscanf(statm, "%zu", &pages) != 1)
-                pages = 0;
-            std::fclose(statm);
-        }
+        std::ifstream("/proc/self/statm") >> pages;
         if (pages != 0 && getrlimit(RLIMIT_AS, &saved_) == 0) {
             rlimit capped = saved_;
             capped.rlim_cur = pages * static_cast<size_t>(sysconf(_SC_PAGESIZE)) + headroom;

@@ -2,7 +2,6 @@
 // reference. Damaged files built chunk by chunk are in DamagedFilesTest.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <zlib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +11,7 @@
 
 #include "platform/gdiplus/PngCodec.h"
 #include "tests/support/Pictures.h"
+#include "tests/support/PngChunks.h"
 #include "tests/support/TestFiles.h"
 
 namespace {
@@ -56,29 +56,9 @@ Reference ReferenceDecode(const Bytes& file) {
     return r;
 }
 
-void PutChunk(Bytes& file, const char* type, const BYTE* data, size_t size) {
-    const auto put32 = [&](uint32_t v) {
-        for (int shift = 24; shift >= 0; shift -= 8)
-            file.push_back(static_cast<BYTE>(v >> shift));
-    };
-    put32(static_cast<uint32_t>(size));
-    const size_t start = file.size();
-    file.insert(file.end(), type, type + 4);
-    file.insert(file.end(), data, data + size);
-    put32(static_cast<uint32_t>(crc32(0, &file[start], static_cast<uInt>(4 + size))));
-}
-
-enum Defect {
-    kSound,
-    kBadIdatCrc,
-    kCutShort,
-    kRowTooMany,
-    kRowTooFew,
-    kBadFilter,
-    kBadAdler,
-    kBytesAfterStream,
-    kIdatAfterStream
-};
+// clang-format off
+enum Defect { kSound, kBadIdatCrc, kCutShort, kRowTooMany, kRowTooFew, kBadFilter, kBadAdler, kBytesAfterStream, kIdatAfterStream };
+// clang-format on
 
 // An 8-bit RGB(A) PNG whose rows use the five filters in turn, its data in
 // eight IDAT chunks, with one defect.
@@ -91,35 +71,22 @@ Bytes FilteredPng(UINT width, UINT height, BYTE channels, Defect defect) {
     }
     if (defect == kBadFilter)
         raw[height / 2 * rowBytes] = 5;
-    uLongf size = compressBound(raw.size());
-    Bytes stream(size + 1);
-    compress2(stream.data(), &size, raw.data(), raw.size(), 1);
-    stream.resize(size + (defect == kBytesAfterStream ? 1 : 0));
+    Bytes stream = Zlib(raw, 1);
+    if (defect == kBytesAfterStream)
+        stream.push_back(0);
     if (defect == kBadAdler)
         stream.back() ^= 1;
-    Bytes file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    const BYTE ihdr[] = {0,
-                         0,
-                         BYTE(width >> 8),
-                         BYTE(width),
-                         0,
-                         0,
-                         BYTE(height >> 8),
-                         BYTE(height),
-                         8,
-                         BYTE(channels == 4 ? 6 : 2),
-                         0,
-                         0,
-                         0};
-    PutChunk(file, "IHDR", ihdr, sizeof ihdr);
+    Bytes file = PngSignature();
+    PutChunk(file, "IHDR", Ihdr(width, height, 8, channels == 4 ? 6 : 2));
     for (size_t part = 0, step = stream.size() / 8 + 1; part * step < stream.size(); ++part) {
-        PutChunk(file, "IDAT", &stream[part * step], std::min(step, stream.size() - part * step));
+        const auto at = stream.begin() + long(part * step);
+        PutChunk(file, "IDAT", Bytes(at, at + long(std::min(step, stream.size() - part * step))));
         if (defect == kBadIdatCrc && part == 4)
             file.back() ^= 1;
     }
     if (defect == kIdatAfterStream)
-        PutChunk(file, "IDAT", stream.data(), 3);
-    PutChunk(file, "IEND", nullptr, 0);
+        PutChunk(file, "IDAT", Bytes(stream.begin(), stream.begin() + 3));
+    PutChunk(file, "IEND", {});
     if (defect == kCutShort)
         file.resize(file.size() / 2);
     return file;
@@ -130,13 +97,9 @@ Bytes FilteredPng(UINT width, UINT height, BYTE channels, Defect defect) {
 // The decoder reads the image data of 8-bit RGB(A) files itself, on two
 // threads from 4 MiB of rows on; libpng's row reader is its reference.
 TEST(PngDecoder, OwnRowReaderGivesLibpngsPixelsAndRefusals) {
-    struct Case {
-        const char* name;
-        UINT width, height;
-        BYTE channels;
-        Defect defect;
-        Status status;
-    };
+    // clang-format off
+    struct Case { const char* name; UINT width, height; BYTE channels; Defect defect; Status status; };
+    // clang-format on
     const Case cases[] = {
         {"large RGB", 1200, 1200, 3, kSound, Ok},
         {"large RGBA", 1000, 1100, 4, kSound, Ok},

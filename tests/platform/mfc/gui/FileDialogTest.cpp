@@ -43,43 +43,37 @@ Outcome RunDialog(const std::vector<std::string>& chosen, DWORD size) {
     return run;
 }
 
-TEST(FileDialogTest, TheSelectionIsWrittenInTheMultipleSelectionFormAndWalkedAsFullPaths) {
+TEST(FileDialogTest, TheSelectionIsWrittenInTheMultipleSelectionFormOrFailsWhenItDoesNotFit) {
     // chosen: the selection, which the walk gives back
-    // buffer: up to and with the closing zeros
+    // buffer: up to and with the closing zeros; "" when it does not fit
     // clang-format off
-    const struct { std::vector<std::string> chosen; std::string buffer; } cases[] = {
-        {{"/pics/a.bmp"}, std::string("/pics/a.bmp\0\0", 13)},
-        {{"/pics/a.bmp", "/pics/b.bmp", "/pics/c.bmp"},
-         std::string("/pics\0a.bmp\0b.bmp\0c.bmp\0\0", 25)},
-        {{"/a.bmp", "/b.bmp"}, std::string("/\0a.bmp\0b.bmp\0\0", 15)},
-        {{"/x/a.bmp", "/y/b.bmp"}, std::string("/x\0a.bmp\0/y/b.bmp\0\0", 19)},
+    const struct { std::vector<std::string> chosen; DWORD size; std::string buffer; } cases[] = {
+        {{"/pics/a.bmp"}, 4096, std::string("/pics/a.bmp\0\0", 13)},
+        {{"/pics/a.bmp", "/pics/b.bmp", "/pics/c.bmp"}, 4096, std::string("/pics\0a.bmp\0b.bmp\0c.bmp\0\0", 25)},
+        {{"/a.bmp", "/b.bmp"}, 4096, std::string("/\0a.bmp\0b.bmp\0\0", 15)},
+        {{"/x/a.bmp", "/y/b.bmp"}, 4096, std::string("/x\0a.bmp\0/y/b.bmp\0\0", 19)},
+        {{"/pics/a.bmp", "/pics/b.bmp"}, 19, std::string("/pics\0a.bmp\0b.bmp\0\0", 19)},  // just fits
+        {{"/pics/a.bmp", "/pics/b.bmp"}, 18, ""}, {{"/pics/a.bmp", "/pics/b.bmp"}, 2, ""},
     };
     // clang-format on
     for (const auto& c : cases) {
-        const Outcome run = RunDialog(c.chosen, 4096);
-        ASSERT_EQ(run.result, IDOK) << c.chosen[0];
+        SCOPED_TRACE(testing::Message() << c.chosen[0] << " in " << c.size);
+        const Outcome run = RunDialog(c.chosen, c.size);
+        if (c.buffer.empty()) {
+            EXPECT_EQ(run.result, IDCANCEL);
+            EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
+            // The size the selection needs, in the buffer's first two bytes.
+            EXPECT_EQ(BYTE(run.buffer[0]) | BYTE(run.buffer[1]) << 8, 19);
+            continue;
+        }
+        ASSERT_EQ(run.result, IDOK);
+        EXPECT_EQ(CommDlgExtendedError(), 0u);
         EXPECT_EQ(run.buffer.substr(0, c.buffer.size()), c.buffer);
         EXPECT_EQ(run.walked, c.chosen);
     }
     const Outcome cancelled = RunDialog({}, 64);
     EXPECT_EQ(cancelled.result, IDCANCEL);
     EXPECT_EQ(cancelled.buffer, std::string(64, '\0')) << "cancelling leaves the buffer alone";
-}
-
-TEST(FileDialogTest, ASelectionThatDoesNotFitTheBufferFailsTheDialog) {
-    const std::vector<std::string> chosen = {"/pics/a.bmp", "/pics/b.bmp"};
-    const DWORD needed = 19;  // "/pics\0a.bmp\0b.bmp\0\0"
-    const Outcome fits = RunDialog(chosen, needed);
-    EXPECT_EQ(fits.result, IDOK);
-    EXPECT_EQ(fits.walked, chosen);
-    EXPECT_EQ(CommDlgExtendedError(), 0u);
-    for (DWORD size : {needed - 1, DWORD{2}}) {
-        const Outcome run = RunDialog(chosen, size);
-        EXPECT_EQ(run.result, IDCANCEL) << size;
-        EXPECT_EQ(CommDlgExtendedError(), FNERR_BUFFERTOOSMALL);
-        // The size the selection needs, in the buffer's first two bytes.
-        EXPECT_EQ(static_cast<BYTE>(run.buffer[0]) | static_cast<BYTE>(run.buffer[1]) << 8, needed);
-    }
 }
 
 // The X windows titled "Open", in the order the server lists them.
