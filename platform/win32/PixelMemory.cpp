@@ -30,8 +30,6 @@ constexpr size_t kReleasedAsideFrom = 16 << 20;
 // job goes on could make another allocation fail, blocks go at once.
 class AsideRelease {
 public:
-    ~AsideRelease() { Wait(); }
-
     void Release(BYTE* pixels, size_t bytes) {
         std::lock_guard<std::mutex> lock(mutex_);
         Join();
@@ -62,9 +60,11 @@ private:
     std::thread thread_;
 };
 
+// Never destroyed: static objects may still free blocks as the process
+// ends, and a release still running then ends with the process.
 AsideRelease& Releases() {
-    static AsideRelease releases;
-    return releases;
+    static AsideRelease* const releases = new AsideRelease;
+    return *releases;
 }
 
 BYTE* Map(size_t bytes) {
