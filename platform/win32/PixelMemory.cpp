@@ -4,8 +4,8 @@
 #include <sys/resource.h>
 
 #include <cstdlib>
+#include <exception>
 #include <mutex>
-#include <system_error>
 #include <thread>
 
 #include "platform/common/ParallelParts.h"
@@ -38,7 +38,7 @@ public:
             try {
                 thread_ = std::thread([pixels, bytes] { ::munmap(pixels, bytes); });
                 return;
-            } catch (const std::system_error&) {
+            } catch (const std::exception&) {
                 // No thread to be had: unmapped here.
             }
         }
